@@ -1,0 +1,40 @@
+#include "core/shared_state.h"
+
+namespace tamovox {
+
+namespace {
+SharedState g_shared;  // static storage: lives for the whole process
+}
+
+SharedState& shared() { return g_shared; }
+
+bool pushToTalkPressed()
+{
+    PushToTalk& ptt = g_shared.pushToTalk;
+    std::lock_guard lock(ptt.pushToTalkLock);
+    return ptt.manualState == kPttPressed || ptt.deviceState == kPttPressed;
+}
+
+void setManualPushToTalk(int state)
+{
+    PushToTalk& ptt = g_shared.pushToTalk;
+    std::lock_guard lock(ptt.pushToTalkLock);
+    ptt.manualState = state;
+}
+
+void setDevicePushToTalk(int state)
+{
+    PushToTalk& ptt = g_shared.pushToTalk;
+    std::lock_guard lock(ptt.pushToTalkLock);
+    ptt.deviceState = state;
+}
+
+void setAccountNumber(std::uint16_t number)
+{
+    Identity& id = g_shared.identity;
+    id.accountNumberBytes[0].store(static_cast<std::uint8_t>(number >> 8), std::memory_order_relaxed);
+    id.accountNumberBytes[1].store(static_cast<std::uint8_t>(number & 0xFF), std::memory_order_relaxed);
+    id.accountNumber.store(number, std::memory_order_relaxed);
+}
+
+}  // namespace tamovox

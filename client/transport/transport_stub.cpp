@@ -1,0 +1,14 @@
+// Placeholder until the voice transport lands: every operation does nothing yet.
+#include "transport/transport_threads.h"
+
+namespace tamovox {
+int setupSockets() { return 0; }
+void setupLoopbackSocket() {}
+int speak(const char*) { return 0; }
+void quitCompanion() {}
+void linkBlinkThread() {}
+void presenceThread() {}
+void receiveThread() {}
+void supervisorThread() {}
+void speechReceiveThread() {}
+}  // namespace tamovox
