@@ -1,5 +1,7 @@
 #include "core/startup.h"
 
+#include "core/termination_signals.h"
+
 #include "audio/audio_threads.h"
 #include "audio/input_devices.h"
 #include "audio/volume.h"
@@ -112,6 +114,7 @@ int startUp(int& exitCode)
         return -1;
     }
     logLifecycle("start: main window");
+    installTerminationSignals();
     // 7.
     s.layout.dragStrip = {50, 0, 500, 100};
     s.layout.credit = {kMainWindowWidth - 160, kMainWindowHeight - 120, kMainWindowWidth - 15, kMainWindowHeight - 80};
