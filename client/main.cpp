@@ -1,10 +1,28 @@
 // Tamo-Vox, the push-to-talk client of a leisure telephony voice network.
 #include "core/startup.h"
+#include "platform/machine_identity.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+// "--print-machine-id": the identifier the web server knows this PC by, for enrolment scripts.
+int printMachineId()
+{
+    const char* forced = std::getenv("TAMOVOX_MACHINE_ID");
+    const std::string id = forced && tamovox::isMachineIdText(forced) ? std::string(forced) : tamovox::deriveMachineId();
+    std::printf("%s\n", id.c_str());
+    return 0;
+}
+}  // namespace
+
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], "--print-machine-id") == 0)
+        return printMachineId();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tamo-Vox");
     return tamovox::runClient();
