@@ -18,13 +18,14 @@ inline QColor colourFromRef(std::uint32_t ref)
     return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
 }
 
-// Bold sans face of the given pixel height (the skin's stand-in for the classic UI face).
-inline QFont skinFont(int pixelHeight)
+// Bold sans face whose line (ascent + descent) is about cellHeight pixels, as the skin's texts
+// are sized; Liberation Sans keeps the metrics of the classic UI face.
+inline QFont skinFont(int cellHeight)
 {
     QFont font("Liberation Sans");
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
-    font.setPixelSize(pixelHeight);
+    font.setPixelSize((cellHeight * 9 + 5) / 10);
     return font;
 }
 

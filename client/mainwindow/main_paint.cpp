@@ -1,18 +1,25 @@
 #include "mainwindow/main_paint.h"
 
 #include "core/shared_state.h"
+#include "imaging/labels.h"
 #include "mainwindow/colours.h"
+#include "mainwindow/layout.h"
 #include "mainwindow/main_window.h"
+#include "mainwindow/texts.h"
 
 #include <QPainter>
 
 namespace tamovox {
 
 namespace {
-constexpr const char* kCreditLine = "Conception : l'équipe Tamo-Vox";
+
+constexpr int kCornerRadius = 10;  // a 20 x 20 corner ellipse
+constexpr int kVersionY = 605;
+constexpr int kUsbIconSide = 32;
 
 QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
-QColor background() { return colourFromRef(shared().appearance.backgroundColour.load()); }
+std::uint32_t background() { return shared().appearance.backgroundColour.load(); }
+
 }  // namespace
 
 void paintLogo()
@@ -20,14 +27,11 @@ void paintLogo()
     MainWindow* window = mainWindow();
     if (!window)
         return;
-    const QRect logo(125, 15, 300, 20);
-    QPainter painter(&window->canvas());
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.fillRect(logo, background());
-    painter.setFont(skinFont(30));
-    painter.setPen(colourFromRef(kYellow));
-    painter.drawText(logo.adjusted(0, -8, 0, 8), Qt::AlignCenter, "TAMO-VOX");
-    window->flush({125, 7, 425, 43});
+    // The 30 px face is taller than its 20 px rectangle: centre it on the rectangle's middle line
+    // without clipping it.
+    const Rect area{kLogoRect.left + 16, kLogoRect.top - 8, kLogoRect.right - 16, kLogoRect.bottom + 8};
+    drawCentredText(window->canvas(), kLogoText, area, kLogoHeight, kYellow, background());
+    window->flush(area);
 }
 
 void drawCloseCross(bool hot)
@@ -36,11 +40,13 @@ void drawCloseCross(bool hot)
     if (!window || !shared().appearance.closeCrossEnabled)
         return;
     const Rect& r = shared().layout.closeCross;
-    QPainter painter(&window->canvas());
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colourFromRef(hot ? kYellow : kRed), 4, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(r.left + 10, r.top + 10, r.left + 20, r.top + 20);
-    painter.drawLine(r.right - 10, r.top + 10, r.left + 10, r.top + 20);
+    {
+        QPainter painter(&window->canvas());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(colourFromRef(hot ? kYellow : kRed), 4, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(r.left + 10, r.top + 10, r.left + 20, r.top + 20);
+        painter.drawLine(r.right - 10, r.top + 10, r.left + 10, r.top + 20);
+    }
     window->flush(r);
 }
 
@@ -50,36 +56,34 @@ void paintMainWindow()
     if (!window)
         return;
     SharedState& s = shared();
+    QImage& canvas = window->canvas();
     {
-        QPainter painter(&window->canvas());
+        QPainter painter(&canvas);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.setBrush(background());
+        painter.setBrush(colourFromRef(background()));
         painter.setPen(QPen(colourFromRef(kYellow), 4));
-        painter.drawRoundedRect(QRect(0, 0, kMainWindowWidth, kMainWindowHeight), 10, 10);
-        painter.setPen(QPen(colourFromRef(kYellow), 2));
-        painter.drawRoundedRect(toQRect(s.layout.statusBox), 10, 10);
-
-        painter.setFont(skinFont(14));
-        painter.setPen(colourFromRef(kWhite));
-        painter.drawText(QPoint(430, 605 + 13), "Version ");
-        painter.drawText(QPoint(480, 605 + 13), s.identity.clientVersion);
-        painter.setPen(colourFromRef(kYellow));
-        painter.setFont(skinFont(12));
-        painter.drawText(toQRect(s.layout.credit), Qt::AlignCenter, QString::fromUtf8(kCreditLine));
+        painter.drawRoundedRect(QRectF(1, 1, kMainWindowWidth - 2, kMainWindowHeight - 2), kCornerRadius, kCornerRadius);
+        if (s.layout.statusBox.width() > 0) {
+            painter.setPen(QPen(colourFromRef(kYellow), 2));
+            painter.drawRoundedRect(QRectF(toQRect(s.layout.statusBox)).adjusted(1, 1, -1, -1), kCornerRadius, kCornerRadius);
+        }
     }
     paintLogo();
     drawCloseCross(false);
+    drawLabel(canvas, "Version ", 430, kVersionY, background());
+    drawLabel(canvas, s.identity.clientVersion, 480, kVersionY, background());
+    drawCentredText(canvas, QString::fromUtf8(kCreditLine), s.layout.credit, 12, kYellow, background());
     {
         std::lock_guard lock(s.skin.usbIconLock);
         const Rect& icon = s.skin.usbIconRect;
         if (!s.skin.usbIcon.isNull() && (icon.left != 0 || icon.top != 0)) {
-            QPainter painter(&window->canvas());
-            painter.drawImage(QRect(icon.left, icon.top, 32, 32), s.skin.usbIcon);
+            QPainter painter(&canvas);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRect(icon.left, icon.top, kUsbIconSide, kUsbIconSide), s.skin.usbIcon);
         }
     }
     s.appearance.repaintRefetch = 1;
-    window->update();
+    window->flush({0, 0, kMainWindowWidth, kMainWindowHeight});
 }
 
 }  // namespace tamovox

@@ -70,11 +70,21 @@ void MainWindow::paintEvent(QPaintEvent* event)
 void MainWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // Painted from the message loop, like a paint request, once start-up has set the layout.
+    // The full static repaint runs when the window is shown (first time or after being hidden),
+    // from the message loop like a paint request, once start-up has set the layout. Later
+    // update() calls only blit the canvas.
     QMetaObject::invokeMethod(this, [] { paintMainWindow(); }, Qt::QueuedConnection);
 }
 
-void MainWindow::keyPressEvent(QKeyEvent* event) { handleKeyDown(*event); }
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Without a window manager nobody turns Alt+F4 into a close request: do it here.
+    if (event->key() == Qt::Key_F4 && (event->modifiers() & Qt::AltModifier)) {
+        close();
+        return;
+    }
+    handleKeyDown(*event);
+}
 void MainWindow::keyReleaseEvent(QKeyEvent* event) { handleKeyUp(*event); }
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
@@ -88,14 +98,12 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event)
 void MainWindow::mousePressEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && shared().layout.dragStrip.contains(p.x(), p.y())) {
-        dragging_ = true;  // the drag strip acts as the caption
-        dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-        return;
-    }
-    if (event->button() == Qt::LeftButton)
-        handleLeftButtonDown(p.x(), p.y());
-    else if (event->button() == Qt::RightButton)
+    if (event->button() == Qt::LeftButton) {
+        if (handleLeftButtonDown(p.x(), p.y())) {
+            dragging_ = true;  // the drag strip acts as the caption
+            dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        }
+    } else if (event->button() == Qt::RightButton)
         handleRightButtonDown(p.x(), p.y());
 }
 
@@ -121,6 +129,7 @@ MainWindow* createMainWindow()
         window->move(area.x() + area.width() / 2 - kMainWindowWidth / 2, area.y() + area.height() / 2 - kMainWindowHeight / 2);
     }
     window->show();
+    window->activateWindow();  // shown active, as a new top-level window is
     return window;
 }
 

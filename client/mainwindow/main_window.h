@@ -38,7 +38,6 @@ protected:
 private:
     QImage canvas_;
     bool destroyed_ = false;
-    bool painted_ = false;
     bool dragging_ = false;
     QPoint dragOffset_;
 };
