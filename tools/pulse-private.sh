@@ -1,29 +1,63 @@
 #!/usr/bin/env bash
 # A private PulseAudio daemon that works as root without a desktop session, touching no system daemon.
-#   tools/pulse-private.sh start DIR [SINK ...]   prints shell assignments: PULSE_SERVER, PULSE_DAEMON_PID
-#   tools/pulse-private.sh stop DIR
-# It offers one null sink per name given (default "speaker"), and "mouth", a 440 Hz sine source.
+#   tools/pulse-private.sh start DIR [SINK ...] [--mouth NAME=HZ ...]
+#        prints shell assignments: PULSE_SERVER, PULSE_DAEMON_PID
+#   tools/pulse-private.sh stop DIR       stops it and waits until its socket is gone
+#   tools/pulse-private.sh restart DIR    stops it and starts it again with the same devices
+# Devices: one null sink per SINK (default "speaker"; record what it plays from SINK.monitor, or feed
+# a client's microphone through it with PULSE_SOURCE=SINK.monitor); one source per --mouth, a sine
+# at HZ, or silence for HZ=0. Without --mouth there is "mouth", a 440 Hz sine.
 set -euo pipefail
 cmd=$1 dir=$(realpath -m "$2"); shift 2
-case "$cmd" in
-start)
-  mkdir -p "$dir"
-  sinks=("$@"); ((${#sinks[@]})) || sinks=(speaker)
-  {
-    echo "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native"
-    for s in "${sinks[@]}"; do echo "load-module module-null-sink sink_name=$s"; done
-    echo "load-module module-sine-source source_name=mouth frequency=440"
-    echo "set-default-sink ${sinks[0]}"
-    echo "set-default-source mouth"
-  } > "$dir/pa.conf"
+
+start_daemon() {
   HOME=$dir XDG_RUNTIME_DIR=$dir XDG_CONFIG_HOME=$dir pulseaudio -n -F "$dir/pa.conf" --exit-idle-time=-1 \
     --daemonize=no --system=false --disallow-exit --log-target=file:"$dir/pulse.log" >/dev/null 2>&1 &
   pid=$!
-  for _ in $(seq 100); do [ -S "$dir/native" ] && break; sleep 0.05; done
+  for _ in $(seq 200); do [ -S "$dir/native" ] && break; sleep 0.05; done
   echo "$pid" > "$dir/pid"
   echo "export PULSE_SERVER=unix:$dir/native PULSE_DAEMON_PID=$pid"
+}
+
+stop_daemon() {
+  [ -f "$dir/pid" ] || return 0
+  pid=$(cat "$dir/pid")
+  kill "$pid" 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -9 "$pid" 2>/dev/null || true
+  rm -f "$dir/native" "$dir/pid"
+}
+
+case "$cmd" in
+start)
+  mkdir -p "$dir"
+  sinks=() mouths=()
+  while (($#)); do
+    case "$1" in
+      --mouth) mouths+=("$2"); shift 2 ;;
+      *) sinks+=("$1"); shift ;;
+    esac
+  done
+  ((${#sinks[@]})) || sinks=(speaker)
+  ((${#mouths[@]})) || mouths=(mouth=440)
+  {
+    echo "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native"
+    for s in "${sinks[@]}"; do echo "load-module module-null-sink sink_name=$s"; done
+    for m in "${mouths[@]}"; do
+      name=${m%%=*} hz=${m#*=}
+      if [ "$hz" = 0 ]; then echo "load-module module-null-source source_name=$name"
+      else echo "load-module module-sine-source source_name=$name frequency=$hz"; fi
+    done
+    echo "set-default-sink ${sinks[0]}"
+    echo "set-default-source ${mouths[0]%%=*}"
+  } > "$dir/pa.conf"
+  start_daemon
   ;;
 stop)
-  [ -f "$dir/pid" ] && kill "$(cat "$dir/pid")" 2>/dev/null || true
+  stop_daemon
+  ;;
+restart)
+  stop_daemon
+  start_daemon
   ;;
 esac

@@ -1,0 +1,61 @@
+#include "audio/render_ring.h"
+
+#include "core/shared_state.h"
+
+#include <vector>
+
+namespace tamovox {
+
+void upsampleStereo(std::span<const std::int16_t> in, std::span<std::int16_t> out)
+{
+    const std::size_t frames = in.size() / 2;
+    if (frames == 0 || out.size() < frames * 2 * kUpsampleFactor)
+        return;
+    for (std::size_t f = 0; f < frames; ++f) {
+        const std::size_t next = f + 1 < frames ? f + 1 : f;  // the last frame is held
+        for (std::size_t ch = 0; ch < 2; ++ch) {
+            const float a = in[2 * f + ch];
+            const float b = in[2 * next + ch];
+            for (int k = 0; k < kUpsampleFactor; ++k) {
+                // (6 - k)/6 of a and k/6 of b; the numerator is exact in single precision.
+                const float v = ((kUpsampleFactor - k) * a + k * b) / kUpsampleFactor;
+                out[(f * kUpsampleFactor + static_cast<std::size_t>(k)) * 2 + ch] = static_cast<std::int16_t>(v);
+            }
+        }
+    }
+}
+
+void pushUpsampled(std::span<const std::int16_t> decoded)
+{
+    AudioShared& audio = shared().audio;
+    std::vector<std::int16_t> upsampled(decoded.size() / 2 * 2 * kUpsampleFactor);
+    upsampleStereo(decoded, upsampled);
+    int write = audio.renderWriteIndex.load(std::memory_order_relaxed);
+    for (std::int16_t v : upsampled) {
+        audio.renderRing[write] = static_cast<float>(v) / 32768.0f;
+        write = (write + 1) % kRenderRingValues;
+    }
+    audio.renderWriteIndex.store(write, std::memory_order_release);
+}
+
+int pullRender(int frames, int channels, float* destination)
+{
+    AudioShared& audio = shared().audio;
+    const int wanted = frames * channels;
+    const int write = audio.renderWriteIndex.load(std::memory_order_acquire);
+    int read = audio.renderReadIndex.load(std::memory_order_relaxed);
+    int available = write - read;
+    if (write < read)
+        available += kRenderRingValues;
+    const int count = available < wanted ? available : wanted;
+    for (int i = 0; i < count; ++i) {
+        destination[i] = audio.renderRing[read];
+        read = (read + 1) % kRenderRingValues;
+    }
+    for (int i = count; i < wanted; ++i)
+        destination[i] = 0.0f;
+    audio.renderReadIndex.store(read, std::memory_order_release);
+    return 0;
+}
+
+}  // namespace tamovox

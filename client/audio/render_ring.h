@@ -1,0 +1,26 @@
+// The Opus path after the decoder: the 8 kHz to 48 kHz upsampler and the render ring (192000
+// floats, 2 s of 48 kHz stereo). One writer (the receive thread), one reader (the render thread);
+// each stores its values before it publishes its index.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace tamovox {
+
+inline constexpr int kUpsampleFactor = 6;  // 8000 to 48000 frames/s
+
+// n interleaved stereo frames (2n values) to 6n frames (12n values). Each channel is interpolated
+// on its own, between a frame and the next of the same channel; the last frame is held for its
+// six outputs. out must hold 12n values.
+void upsampleStereo(std::span<const std::int16_t> in, std::span<std::int16_t> out);
+
+// Receive thread: upsamples n frames and pushes them as floats v / 32768. The writer does not
+// wait for the reader: a full ring overwrites the oldest unread values.
+void pushUpsampled(std::span<const std::int16_t> decoded);
+
+// Render thread: fills frames x channels values from the ring, the rest with 0.0 when the ring
+// runs short. Returns the buffer flags, always 0.
+int pullRender(int frames, int channels, float* destination);
+
+}  // namespace tamovox
