@@ -7,7 +7,7 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils
   libopus-dev libcurl4-openssl-dev libssl-dev libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils imagemagick espeak-ng sox libsox-fmt-all
+  xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick espeak-ng sox libsox-fmt-all
   fonts-liberation fonts-dejavu-core openssl ca-certificates
 )
 missing=()
