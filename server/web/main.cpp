@@ -26,7 +26,7 @@ using namespace tamovox::web;
 constexpr const char* kUsage =
     "Usage:\n"
     "  tamovox-web-server [--address ADDR] [--port PORT] [--data DIR] [--cert FILE --key FILE]\n"
-    "      Serves HTTPS (default 127.0.0.1:8443, data folder ./web-data). Without --cert/--key a\n"
+    "      Serves HTTPS (default 127.0.0.1:8443, data folder ./web-data; port 0 picks a free one). Without --cert/--key a\n"
     "      self-signed certificate for localhost is made in DIR (cert.pem, key.pem) on first start;\n"
     "      clients trust it with TAMOVOX_CA_FILE=DIR/cert.pem.\n"
     "  tamovox-web-server enrol --data DIR --machine-id ID --name NAME [--first-name TEXT]\n"
@@ -141,7 +141,7 @@ int serve(const std::map<std::string, std::string>& o)
     if (!checkKnown(o, {"address", "port", "data", "cert", "key"}))
         return 2;
     const std::string address = option(o, "address", "127.0.0.1");
-    const auto port = parseBoundedNumber(option(o, "port", "8443"), 1, 65535);
+    const auto port = parseBoundedNumber(option(o, "port", "8443"), 0, 65535);  // 0: any free port
     const std::string dataDir = option(o, "data", "web-data");
     if (!port) {
         std::fprintf(stderr, "tamovox-web-server: bad --port\n");
@@ -192,12 +192,13 @@ int serve(const std::map<std::string, std::string>& o)
         server.stop();
     }).detach();
 
-    if (!server.bind_to_port(address.c_str(), *port)) {
+    const int bound = *port == 0 ? server.bind_to_any_port(address.c_str()) : (server.bind_to_port(address.c_str(), *port) ? *port : -1);
+    if (bound <= 0) {
         std::fprintf(stderr, "tamovox-web-server: cannot listen on %s:%d\n", address.c_str(), *port);
         return 1;
     }
     std::fprintf(stderr, "tamovox-web-server: listening on https://%s:%d (data %s, certificate %s)\n", address.c_str(),
-                 *port, dataDir.c_str(), cert.c_str());
+                 bound, dataDir.c_str(), cert.c_str());
     server.listen_after_bind();
     return 0;
 }

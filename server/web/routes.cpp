@@ -177,6 +177,18 @@ void installRoutes(httplib::Server& server, Store& store)
         res.set_content(enrolledPage(created.number, profile.displayName), kHtml);
     });
 
+    // The client posts its two records as raw bytes labelled "multipart/form-data" with no
+    // boundary; the library would refuse those before any handler sees them, so the label is
+    // set to what the body really is. The request object is ours, only handed over as const.
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+        if (req.method == "POST" && (req.path == "/echange/pc_img_share_post.php" || req.path == "/users/params.php")) {
+            auto& headers = const_cast<httplib::Headers&>(req.headers);
+            headers.erase("Content-Type");
+            headers.emplace("Content-Type", "application/octet-stream");
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty())
             res.set_content(res.status == 404 ? "not found\n" : "request refused\n", kText);
