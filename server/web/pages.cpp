@@ -19,8 +19,8 @@ label { display: block; margin: 10px 0 4px; font-weight: bold; }
 input[type=text], input[type=email] { width: 100%; box-sizing: border-box; padding: 7px; border-radius: 5px;
   border: 1px solid #45536b; background: #0e121a; color: #fff; font-size: 15px; }
 .row { display: flex; gap: 16px; } .row > div { flex: 1; }
-small { color: #9aa5b8; }
-button { margin-top: 16px; background: #ffd400; color: #000; border: 0; border-radius: 6px; padding: 10px 22px;
+small { display: block; margin-top: 3px; color: #9aa5b8; }
+button { display: block; margin-top: 16px; background: #ffd400; color: #000; border: 0; border-radius: 6px; padding: 10px 22px;
   font-weight: bold; font-size: 16px; cursor: pointer; }
 .ok { border-color: #2f8f4a; } .error { border-color: #b03030; }
 code { background: #0e121a; padding: 1px 5px; border-radius: 4px; }
