@@ -5,8 +5,11 @@
 #   tools/pulse-private.sh stop DIR       stops it and waits until its socket is gone
 #   tools/pulse-private.sh restart DIR    stops it and starts it again with the same devices
 # Devices: one null sink per SINK (default "speaker"; record what it plays from SINK.monitor, or feed
-# a client's microphone through it with PULSE_SOURCE=SINK.monitor); one source per --mouth, a sine
-# at HZ, or silence for HZ=0. Without --mouth there is "mouth", a 440 Hz sine.
+# a client's microphone through it with PULSE_SOURCE=SINK.monitor). One microphone per --mouth: a
+# null sink NAME with a sine of HZ playing into it (none for HZ=0), heard at NAME.monitor. Without
+# --mouth there is "mouth" at 440 Hz, the default source. A small reader keeps each mouth at 20 ms
+# latency: a sink nobody asks for low latency renders two seconds at a time, and a microphone
+# would then deliver its sound in two-second bursts.
 set -euo pipefail
 cmd=$1 dir=$(realpath -m "$2"); shift 2
 
@@ -16,10 +19,16 @@ start_daemon() {
   pid=$!
   for _ in $(seq 200); do [ -S "$dir/native" ] && break; sleep 0.05; done
   echo "$pid" > "$dir/pid"
+  : > "$dir/keepers"
+  for name in $(cat "$dir/mouths" 2>/dev/null); do
+    PULSE_SERVER=unix:$dir/native parec --latency-msec=20 --raw -d "$name.monitor" >/dev/null 2>&1 &
+    echo $! >> "$dir/keepers"
+  done
   echo "export PULSE_SERVER=unix:$dir/native PULSE_DAEMON_PID=$pid"
 }
 
 stop_daemon() {
+  for keeper in $(cat "$dir/keepers" 2>/dev/null); do kill "$keeper" 2>/dev/null || true; done
   [ -f "$dir/pid" ] || return 0
   pid=$(cat "$dir/pid")
   kill "$pid" 2>/dev/null || true
@@ -45,12 +54,13 @@ start)
     for s in "${sinks[@]}"; do echo "load-module module-null-sink sink_name=$s"; done
     for m in "${mouths[@]}"; do
       name=${m%%=*} hz=${m#*=}
-      if [ "$hz" = 0 ]; then echo "load-module module-null-source source_name=$name"
-      else echo "load-module module-sine-source source_name=$name frequency=$hz"; fi
+      echo "load-module module-null-sink sink_name=$name"
+      [ "$hz" = 0 ] || echo "load-module module-sine sink=$name frequency=$hz"
     done
     echo "set-default-sink ${sinks[0]}"
-    echo "set-default-source ${mouths[0]%%=*}"
+    echo "set-default-source ${mouths[0]%%=*}.monitor"
   } > "$dir/pa.conf"
+  for m in "${mouths[@]}"; do echo "${m%%=*}"; done > "$dir/mouths"
   start_daemon
   ;;
 stop)

@@ -38,6 +38,15 @@ void pushUpsampled(std::span<const std::int16_t> decoded)
     audio.renderWriteIndex.store(write, std::memory_order_release);
 }
 
+int renderRingAvailableFrames(int channels)
+{
+    AudioShared& audio = shared().audio;
+    int available = audio.renderWriteIndex.load(std::memory_order_acquire) - audio.renderReadIndex.load(std::memory_order_relaxed);
+    if (available < 0)
+        available += kRenderRingValues;
+    return channels > 0 ? available / channels : 0;
+}
+
 int pullRender(int frames, int channels, float* destination)
 {
     AudioShared& audio = shared().audio;

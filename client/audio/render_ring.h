@@ -19,6 +19,9 @@ void upsampleStereo(std::span<const std::int16_t> in, std::span<std::int16_t> ou
 // wait for the reader: a full ring overwrites the oldest unread values.
 void pushUpsampled(std::span<const std::int16_t> decoded);
 
+// Render thread: stereo frames waiting in the ring.
+int renderRingAvailableFrames(int channels);
+
 // Render thread: fills frames x channels values from the ring, the rest with 0.0 when the ring
 // runs short. Returns the buffer flags, always 0.
 int pullRender(int frames, int channels, float* destination);

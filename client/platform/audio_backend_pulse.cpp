@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 
 namespace tamovox {
@@ -154,38 +155,45 @@ bool baseLost(StreamBase& base)
 // ---- Capture ---------------------------------------------------------------------------------
 
 struct CaptureStream : StreamBase {
-    std::mutex lock;  // guards the blocks between the mainloop's reads and the audio thread's polls
+    std::mutex lock;  // guards the blocks and the pending sound between the mainloop and the audio thread
     std::uint8_t blocks[kCaptureQueueBlocks][kCaptureBlockBytesAudio] = {};
     int recorded[kCaptureQueueBlocks] = {-1, -1, -1};  // -1 queued on the device, else bytes recorded
     int filling = 0;                                   // block being recorded into
     int fillBytes = 0;
+    std::deque<std::uint8_t> pending;                  // sound received while no block was queued
 };
 
 namespace {
 
-// Like a device with a queue of three buffers: sound goes into the queued blocks in order; when
-// none is queued the sound is lost, as with a device that has no buffer.
-void appendCapture(CaptureStream& c, const std::uint8_t* data, std::size_t bytes)
+constexpr std::size_t kCapturePendingMax = 2 * 32000;  // two seconds; older sound is dropped first
+
+// Like a device with a queue of three buffers, fed from what the server has delivered. Sources
+// that deliver in bursts larger than the queue lose nothing: the rest waits in `pending`.
+void fillBlocks(CaptureStream& c)
 {
-    std::lock_guard lock(c.lock);
-    while (bytes > 0) {
-        if (c.recorded[c.filling] != -1)
-            return;
-        std::size_t n = std::min<std::size_t>(bytes, static_cast<std::size_t>(kCaptureBlockBytesAudio - c.fillBytes));
-        if (data)
-            std::memcpy(c.blocks[c.filling] + c.fillBytes, data, n);
-        else
-            std::memset(c.blocks[c.filling] + c.fillBytes, 0, n);  // a hole in the stream is silence
+    while (!c.pending.empty() && c.recorded[c.filling] == -1) {
+        const std::size_t n = std::min<std::size_t>(c.pending.size(), static_cast<std::size_t>(kCaptureBlockBytesAudio - c.fillBytes));
+        std::copy_n(c.pending.begin(), n, c.blocks[c.filling] + c.fillBytes);
+        c.pending.erase(c.pending.begin(), c.pending.begin() + static_cast<std::ptrdiff_t>(n));
         c.fillBytes += static_cast<int>(n);
-        bytes -= n;
-        if (data)
-            data += n;
         if (c.fillBytes == kCaptureBlockBytesAudio) {
             c.recorded[c.filling] = kCaptureBlockBytesAudio;
             c.filling = (c.filling + 1) % kCaptureQueueBlocks;
             c.fillBytes = 0;
         }
     }
+}
+
+void appendCapture(CaptureStream& c, const std::uint8_t* data, std::size_t bytes)
+{
+    std::lock_guard lock(c.lock);
+    if (data)
+        c.pending.insert(c.pending.end(), data, data + bytes);
+    else
+        c.pending.insert(c.pending.end(), bytes, 0);  // a hole in the stream is silence
+    if (c.pending.size() > kCapturePendingMax)
+        c.pending.erase(c.pending.begin(), c.pending.begin() + static_cast<std::ptrdiff_t>(c.pending.size() - kCapturePendingMax));
+    fillBlocks(c);
 }
 
 void captureReadable(pa_stream* s, std::size_t, void* userdata)
@@ -247,6 +255,7 @@ int openCaptureStream(const char* source, CaptureStream*& out)
 int captureBlockDone(CaptureStream* c, int index)
 {
     std::lock_guard lock(c->lock);
+    fillBlocks(*c);
     return c->recorded[index];
 }
 
@@ -296,7 +305,9 @@ int openPlaybackStream(PlaybackStream*& out)
         attr.prebuf = kPlaybackBufferBytes;
         attr.minreq = kPlaybackBufferBytes;
         attr.fragsize = static_cast<std::uint32_t>(-1);
-        if (pa_stream_connect_playback(p->stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0)
+        // The buffer length is the whole latency: a sink that would otherwise take seconds at a
+        // time (a null sink, a timer-scheduled card) is held to small steps.
+        if (pa_stream_connect_playback(p->stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0)
             status = contextReady(p->conn.context) ? pa_context_errno(p->conn.context) : kAudioNoServer;
         else
             status = waitStreamReady(*p);
@@ -377,7 +388,7 @@ int openRenderStream(RenderStream*& out, int& bufferFrames)
         attr.prebuf = static_cast<std::uint32_t>(kRenderRate / 10 * kFrameBytes);
         attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(-1);
-        if (pa_stream_connect_playback(r->stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0)
+        if (pa_stream_connect_playback(r->stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0)
             status = contextReady(r->conn.context) ? pa_context_errno(r->conn.context) : kAudioNoServer;
         else
             status = waitStreamReady(*r);

@@ -1,0 +1,86 @@
+// A private voice network for end-to-end tests: a PulseAudio daemon of its own (tools/pulse-private.sh),
+// the reference voice server on a loopback address of the test's own, an Xvfb display, real tamovox
+// clients, and what a user would hear: recordings of a sink's monitor and their pitch.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tamovox::e2e {
+
+struct Child {
+    pid_t pid = -1;
+    std::string log;  // stdout and stderr
+};
+
+// Starts a program with extra environment variables (NAME=value) in dir; output goes to logPath.
+Child spawnProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& dir,
+                   const std::string& logPath);
+bool alive(const Child& child);
+void stop(Child& child);  // SIGTERM, then SIGKILL after 3 s; reaps it
+std::string readFile(const std::string& path);
+
+struct ClientSpec {
+    std::string name;       // folder and log name
+    std::string machineId;  // 16 digits
+    std::string source;     // PULSE_SOURCE
+    std::string sink;       // PULSE_SINK
+};
+
+class CallNetwork {
+public:
+    // lastOctet picks 127.0.0.lastOctet for the voice server and :lastOctet+100 for the display.
+    explicit CallNetwork(int lastOctet);
+    ~CallNetwork();
+    CallNetwork(const CallNetwork&) = delete;
+    CallNetwork& operator=(const CallNetwork&) = delete;
+
+    // Empty when everything needed is there, else why the test cannot run here.
+    static std::string missingPrerequisite();
+
+    // args as for tools/pulse-private.sh start: sink names, then --mouth NAME=HZ.
+    bool startPulse(const std::vector<std::string>& args);
+    bool restartPulse();
+    void stopPulse();
+    bool startVoiceServer();
+    void stopVoiceServer();
+    bool startDisplay();
+    Child startClient(const ClientSpec& spec);
+    // The client's main window on the display, 0 if it does not appear within 15 s.
+    unsigned long mainWindowOf(const Child& client);
+    bool keyDown(unsigned long window, const std::string& key);
+    bool keyUp(unsigned long window, const std::string& key);
+    bool voiceServerCommand(const std::vector<std::string>& args);  // tamovox-voice-server ctl ...
+
+    const std::string& dir() const { return dir_; }
+    std::string pulseServer() const { return "unix:" + dir_ + "/pulse/native"; }
+    std::string address() const { return address_; }
+
+private:
+    int run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+
+    std::string dir_;
+    std::string address_;
+    std::string display_;
+    Child xvfb_;
+    Child voiceServer_;
+    std::vector<Child> clients_;
+    bool pulseStarted_ = false;
+};
+
+// Records `ms` milliseconds of interleaved s16 stereo at `rate` from a source of the daemon.
+std::vector<std::int16_t> record(const std::string& server, const std::string& source, int rate, int ms);
+double rms(const std::vector<std::int16_t>& v, int channel);
+// Pitch of one channel from its rising zero crossings, gaps and clicks left out (0: no tone).
+double crossingFrequency(const std::vector<std::int16_t>& v, int channel, int rate);
+// Relative power of one frequency in one channel (Goertzel), for telling two tones apart.
+double tonePower(const std::vector<std::int16_t>& v, int channel, int rate, double hz);
+// Raw s16le samples, for listening to a failed run (sox -r RATE -e signed -b 16 -c 2 FILE.raw out.wav).
+void writeRaw(const std::string& path, const std::vector<std::int16_t>& v);
+// A 16-bit stereo WAV file with a tone on each channel.
+bool writeStereoToneWav(const std::string& path, int rate, double seconds, double leftHz, double rightHz);
+
+}  // namespace tamovox::e2e
