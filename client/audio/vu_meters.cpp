@@ -27,11 +27,14 @@ constexpr double kPi = 3.14159265358979323846;
 void drawLevelBar(QImage& canvas, const Rect& bar, int barLevel)
 {
     const QRect area = QRect(bar.left, bar.top, kLevelBarWidth, bar.height()).intersected(canvas.rect());
-    for (int row = area.top(); row <= area.bottom(); ++row) {
-        auto* line = reinterpret_cast<std::uint32_t*>(canvas.scanLine(row));
-        for (int x = area.left(); x <= area.right(); ++x)
-            line[x] = levelBarColumnColour(x - bar.left, barLevel);
-    }
+    if (area.isEmpty())
+        return;
+    std::uint32_t columns[kLevelBarWidth];
+    for (int i = 0; i < kLevelBarWidth; ++i)
+        columns[i] = levelBarColumnColour(i, barLevel);
+    for (int row = area.top(); row <= area.bottom(); ++row)
+        std::copy_n(columns + (area.left() - bar.left), area.width(),
+                    reinterpret_cast<std::uint32_t*>(canvas.scanLine(row)) + area.left());
 }
 
 }  // namespace
@@ -65,10 +68,22 @@ void redrawLevelBars()
         return;
     SharedState& s = shared();
     const Rect bars[2] = {s.layout.levelBarLeft, s.layout.levelBarRight};
+    // Filled columns as last drawn, per bar, and the full repaint they were drawn after.
+    static int drawnColumns[2] = {-1, -1};
+    static int drawnGeneration = -1;
+    if (window->repaintGeneration() != drawnGeneration) {
+        drawnColumns[0] = drawnColumns[1] = -1;
+        drawnGeneration = window->repaintGeneration();
+    }
     for (int side = 0; side < 2; ++side) {
         if (bars[side].width() <= 0)
             continue;  // not laid out yet
-        drawLevelBar(window->canvas(), bars[side], s.audio.barLevel[side]);
+        const int level = s.audio.barLevel[side];
+        const int columns = std::clamp(level / kBarLevelPerColumn, 0, kLevelBarWidth);
+        if (columns == drawnColumns[side])
+            continue;  // the same columns coloured: the same picture
+        drawnColumns[side] = columns;
+        drawLevelBar(window->canvas(), bars[side], level);
         window->flush(bars[side]);
     }
 }
@@ -90,6 +105,12 @@ VuMeterWindow::VuMeterWindow(MeterSide side, QWidget* parent)
 
 void VuMeterWindow::redraw()
 {
+    if (side_ == MeterSide::Left)
+        redrawLevelBars();
+    const int angle = needleAngle(shared().audio.meterAngle[static_cast<int>(side_)]);
+    if (angle == drawnAngle_)
+        return;  // a still needle: the canvas already shows it
+    drawnAngle_ = angle;
     const int w = dial_.width();
     const int h = dial_.height();
     {
@@ -100,15 +121,13 @@ void VuMeterWindow::redraw()
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(QColor(80, 80, 255), 3, Qt::SolidLine, Qt::FlatCap));
-        const double theta = needleAngle(shared().audio.meterAngle[static_cast<int>(side_)]) * kPi / 180.0;
+        const double theta = angle * kPi / 180.0;
         const QPoint pivot(w / 2, h);
         const QPoint tip(pivot.x() - static_cast<int>(std::cos(theta) * -kNeedleLength),
                          pivot.y() - static_cast<int>(std::sin(theta) * -kNeedleLength));
         painter.drawLine(pivot, tip);
     }
     update();
-    if (side_ == MeterSide::Left)
-        redrawLevelBars();
 }
 
 void VuMeterWindow::paintEvent(QPaintEvent* event)

@@ -32,6 +32,7 @@ private:
     QImage dial_;
     QImage canvas_;
     QTimer* timer_ = nullptr;
+    int drawnAngle_ = -1;  // needle angle on the canvas; -1 before the first tick
 };
 
 // Creates both meters on the main window and starts their timers. False, with both handles

@@ -5,6 +5,9 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+#include <vector>
+
 namespace tamovox {
 
 namespace {
@@ -13,24 +16,50 @@ namespace {
 // each one inside its slot.
 constexpr int kLabelStretch = 90;
 
+// A label is shaped and rendered once per text, face, colour and background, then copied: the
+// panels redraw the same few captions many times a second.
+struct RenderedText {
+    QString text;
+    int height, stretch;
+    std::uint32_t colour;
+    std::int64_t background;
+    QImage image;  // ARGB premultiplied, transparent where the background is
+};
+constexpr std::size_t kMaxRenderedTexts = 128;
+
+const QImage& renderedText(const QString& line, int height, std::uint32_t colour, std::int64_t background, int stretch)
+{
+    static std::vector<RenderedText> cache;
+    for (const RenderedText& r : cache)
+        if (r.height == height && r.stretch == stretch && r.colour == colour && r.background == background && r.text == line)
+            return r.image;
+    if (cache.size() >= kMaxRenderedTexts)
+        cache.clear();  // changing texts (counts) never grow it without bound
+    QFont font = skinFont(height);
+    font.setStretch(stretch);
+    const QFontMetrics metrics(font);
+    QImage image(std::max(1, metrics.horizontalAdvance(line)), metrics.height(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(background >= 0 ? colourFromRef(static_cast<std::uint32_t>(background)) : QColor(Qt::transparent));
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font);
+        painter.setPen(colourFromRef(colour));
+        painter.drawText(QPoint(0, metrics.ascent()), line);
+    }
+    cache.push_back({line, height, stretch, colour, background, image});
+    return cache.back().image;
+}
+
 Rect drawTextAt(QImage& target, const char* text, int x, int y, int height, std::uint32_t colour, std::int64_t background,
                 int stretch)
 {
     if (!text || !*text || target.isNull())
         return {};
-    const QString line = QString::fromUtf8(text);
-    QFont font = skinFont(height);
-    font.setStretch(stretch);
-    const QFontMetrics metrics(font);
-    const QRect box(x, y, metrics.horizontalAdvance(line), metrics.height());
+    const QImage& image = renderedText(QString::fromUtf8(text), height, colour, background, stretch);
     QPainter painter(&target);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    if (background >= 0)
-        painter.fillRect(box, colourFromRef(static_cast<std::uint32_t>(background)));
-    painter.setFont(font);
-    painter.setPen(colourFromRef(colour));
-    painter.drawText(QPoint(x, y + metrics.ascent()), line);
-    return {box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
+    painter.drawImage(QPoint(x, y), image);
+    return {x, y, x + image.width(), y + image.height()};
 }
 
 }  // namespace

@@ -29,6 +29,25 @@ void paintKnobPanel()
         return;
     QImage& canvas = window->canvas();
     const std::uint32_t background = s.appearance.backgroundColour;
+    const float micGain = getCaptureVolume();
+    const float volume = getRenderVolume();
+    const int kind = s.audio.receivedAudioKind;
+    // Once a second the knobs mostly stand still: a tick that would draw the same picture draws nothing.
+    struct Picture {
+        float micGain, volume;
+        int kind;
+        std::uint32_t background;
+        int generation;
+        bool operator==(const Picture&) const = default;
+    };
+    const Picture picture{micGain, volume, kind, background, window->repaintGeneration()};
+    static Picture lastPicture{};
+    static bool complete = false;
+    if (complete && picture == lastPicture)
+        return;
+    lastPicture = picture;
+    complete = false;
+
     drawLabel(canvas, "AUDIO LEFT", 245, 179, background);
     drawLabel(canvas, "AUDIO RIGHT", 415, 179, background);
     window->flush({245, 179, 520, 179 + kLabelHeight + 2});
@@ -36,8 +55,8 @@ void paintKnobPanel()
     KnobContext context{&canvas, kKnobRowY, background, 1};
     const bool knobsDrawn =
         drawKnob(context, s.skin.knobParams, kParamsKnobAngle, 25, "PARAMS", s.layout.knobParams) &&
-        drawKnob(context, s.skin.knobArrow, knobAngleOfVolume(getCaptureVolume()), 115, "MIC GAIN", s.layout.knobMicGain) &&
-        drawKnob(context, s.skin.knobArrow, knobAngleOfVolume(getRenderVolume()), 205, "VOLUME", s.layout.knobVolume);
+        drawKnob(context, s.skin.knobArrow, knobAngleOfVolume(micGain), 115, "MIC GAIN", s.layout.knobMicGain) &&
+        drawKnob(context, s.skin.knobArrow, knobAngleOfVolume(volume), 205, "VOLUME", s.layout.knobVolume);
     window->flush(kKnobArea);
     if (!knobsDrawn)
         return;  // the rest waits for a tick on which every knob could be drawn
@@ -51,11 +70,11 @@ void paintKnobPanel()
         QPainter painter(&canvas);
         painter.fillRect(QRect(codec.left, codec.top, codec.width(), codec.height()), colourFromRef(background));
     }
-    const int kind = s.audio.receivedAudioKind;
     const char* text = kind == 1 ? "PCM" : kind == 2 ? "OPUS" : nullptr;
     if (text)
         drawCentredText(canvas, text, codec, kCodecLabelHeight, kYellow, background);
     window->flush(codec);
+    complete = true;
 }
 
 }  // namespace tamovox

@@ -55,19 +55,37 @@ void paintLampPanel()
     SharedState& s = shared();
     QImage& canvas = window->canvas();
     const std::uint32_t background = s.appearance.backgroundColour;
+    const auto levels = errorLevelLamps(s.lamps.receptionErrorCount);
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        s.lamps.errorLevel[i] = levels[i];
+    const int focus = QApplication::activeWindow() == window ? 3 : 1;
+
+    // A tick that would draw the same picture again draws nothing.
+    std::array<int, std::size(kLampSpots) + 5 + 3> picture{};
+    std::size_t n = 0;
+    for (const LampSpot& spot : kLampSpots)
+        picture[n++] = (s.lamps.*spot.state).load();
+    for (const int level : levels)
+        picture[n++] = level;
+    picture[n++] = focus;
+    picture[n++] = static_cast<int>(background);
+    picture[n++] = window->repaintGeneration();
+    static std::array<int, std::size(kLampSpots) + 5 + 3> lastPicture{};
+    static bool drawnOnce = false;
+    if (drawnOnce && picture == lastPicture)
+        return;
+    drawnOnce = true;
+    lastPicture = picture;
+
     for (const LampSpot& spot : kLampSpots) {
         drawLamp(canvas, (s.lamps.*spot.state).load(), spot.x, spot.y, background);
         drawLabel(canvas, spot.label, spot.labelX, spot.labelY, background);
     }
-    const auto levels = errorLevelLamps(s.lamps.receptionErrorCount);
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        s.lamps.errorLevel[i] = levels[i];
+    for (std::size_t i = 0; i < levels.size(); ++i)
         drawLamp(canvas, levels[i], 420 + 18 * static_cast<int>(i), 220, background);
-    }
     drawLabel(canvas, "ERROR LEVEL", 429, 243, background);
     window->flush(kLampArea);
 
-    const int focus = QApplication::activeWindow() == window ? 3 : 1;
     for (const int x : kFocusLampX)
         window->flush(drawLamp(canvas, focus, x, kFocusLampY, background));
 }

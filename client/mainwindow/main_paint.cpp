@@ -57,6 +57,7 @@ void paintMainWindow()
         return;
     SharedState& s = shared();
     QImage& canvas = window->canvas();
+    window->countRepaint();
     {
         QPainter painter(&canvas);
         painter.setRenderHint(QPainter::Antialiasing);

@@ -23,6 +23,10 @@ public:
     // The destroy handling: everything that ends the program goes through here.
     void destroyWindow();
     bool isDestroyed() const { return destroyed_; }
+    // Counts full repaints: a panel that skips a tick whose picture would not change redraws anyway
+    // after one, since the full repaint painted over it.
+    int repaintGeneration() const { return repaintGeneration_; }
+    void countRepaint() { ++repaintGeneration_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -38,6 +42,7 @@ protected:
 private:
     QImage canvas_;
     bool destroyed_ = false;
+    int repaintGeneration_ = 0;
     bool dragging_ = false;
     QPoint dragOffset_;
 };

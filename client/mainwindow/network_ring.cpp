@@ -35,17 +35,42 @@ void paintNetworkRing()
     SharedState& s = shared();
     QImage& canvas = window->canvas();
     const std::uint32_t background = s.appearance.backgroundColour;
+    // Twenty ticks a second mostly find the ring as it was: only the lamps that changed are drawn
+    // again, and everything after a full repaint or a new background colour.
+    static std::array<int, kActivityLamps> lastStates{};
+    static std::uint32_t lastBackground = 0;
+    static int lastGeneration = -1;
+    static Rect lastLabel{};
+    const bool everything = window->repaintGeneration() != lastGeneration || background != lastBackground;
+    lastBackground = background;
+    lastGeneration = window->repaintGeneration();
     const auto points = networkRingPositions();
-    Rect drawn{kRingX, kRingY, kRingX, kRingY};
+    Rect drawn{};
+    bool labelCovered = everything;
+    auto include = [&drawn](const Rect& r) {
+        if (r.width() <= 0)
+            return;
+        drawn = drawn.width() <= 0 ? r
+                                   : Rect{std::min(drawn.left, r.left), std::min(drawn.top, r.top), std::max(drawn.right, r.right),
+                                          std::max(drawn.bottom, r.bottom)};
+    };
     for (std::size_t k = 0; k < points.size(); ++k) {
-        const Rect cell = drawLamp(canvas, s.lamps.activity[k], points[k].x, points[k].y, background);
-        drawn = {std::min(drawn.left, cell.left), std::min(drawn.top, cell.top), std::max(drawn.right, cell.right),
-                 std::max(drawn.bottom, cell.bottom)};
+        const int state = s.lamps.activity[k];
+        if (!everything && state == lastStates[k])
+            continue;
+        lastStates[k] = state;
+        const Rect cell = drawLamp(canvas, state, points[k].x, points[k].y, background);
+        include(cell);
+        labelCovered = labelCovered || (cell.left < lastLabel.right && lastLabel.left < cell.right &&
+                                        cell.top < lastLabel.bottom && lastLabel.top < cell.bottom);
     }
-    const Rect label = drawLabel(canvas, "NETWORK", 402, 380, background);
-    drawn = {std::min(drawn.left, label.left), std::min(drawn.top, label.top), std::max(drawn.right, label.right),
-             std::max(drawn.bottom, label.bottom)};
-    window->flush(drawn);
+    // The label overlaps the rightmost lamp's cell, so it goes on top of any lamp drawn under it.
+    if (labelCovered) {
+        lastLabel = drawLabel(canvas, "NETWORK", 402, 380, background);
+        include(lastLabel);
+    }
+    if (drawn.width() > 0)
+        window->flush(drawn);
 }
 
 }  // namespace tamovox

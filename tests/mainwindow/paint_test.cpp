@@ -50,7 +50,7 @@ TEST(MainWindowPaint, KnownStateGivesLayoutPixels)
     s.lamps.supervisorLink = 5;
     s.lamps.tcp = 6;
     s.lamps.receptionErrorCount = 3;
-    s.lamps.activity[0] = 0;  // no lamp
+    s.lamps.activity[0] = 5;
     s.lamps.activity[4] = 1;
     s.lamps.activity[8] = 3;
     s.audio.meterAngle[0] = 270;  // straight up
@@ -60,9 +60,9 @@ TEST(MainWindowPaint, KnownStateGivesLayoutPixels)
     s.audio.receivedAudioKind = 2;
     paintMainWindow();
     paintNetworkRing();
-    paintLampPanel();  // the network ring's lamp 0 first drew at state 5; it must go out
-    s.lamps.activity[0] = 0;
+    s.lamps.activity[0] = 0;  // no lamp: the one drawn at state 5 must go out
     paintNetworkRing();
+    paintLampPanel();
     paintKnobPanel();
     paintHelpLine();
     paintStatusBox();
