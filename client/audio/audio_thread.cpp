@@ -20,6 +20,8 @@
 
 #include <QString>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -208,6 +210,7 @@ void completeCaptureBlock(const std::uint8_t* block, int recorded, std::span<std
 
 int audioThread()
 {
+    pthread_setname_np(pthread_self(), "tv-audio");  // for top -H and debuggers
     AudioShared& audio = shared().audio;
     audio.audioRunFlag = 1;
     for (;;) {

@@ -6,6 +6,8 @@
 #include "audio/render_ring.h"
 #include "platform/audio_backend.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -20,6 +22,7 @@ constexpr auto kRetryPeriod = 1s;
 
 void renderThread()
 {
+    pthread_setname_np(pthread_self(), "tv-render");  // for top -H and debuggers
     std::vector<float> values;
     for (;;) {
         RenderStream* stream = nullptr;

@@ -9,6 +9,7 @@
 #include "transport/transport_threads.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -113,6 +114,7 @@ void receiveTimedOut(ReceiveState& state)
 
 void receiveThread()
 {
+    pthread_setname_np(pthread_self(), "tv-receive");  // for top -H and debuggers
     static ReceiveState state;  // 3 KB, for the life of the process
     startReceiving(state);
     for (;;) {
