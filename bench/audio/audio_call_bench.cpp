@@ -262,7 +262,10 @@ int main()
         std::printf("  %-10s %10s %10s %10s\n", "", "median", "p95", "floor");
         std::printf("  %-10s %8.1f ms %7.1f ms %7.1f ms  (block %.2f + poll %.0f + playback buffers %.0f)\n", "measured",
                     percentile(latencies, 0.5), percentile(latencies, 0.95), floorMs, kBlockMs, kPollMs, kPlaybackBufferingMs);
-        std::printf("  median above the floor: %+.1f ms (target: within 30 ms)\n", percentile(latencies, 0.5) - floorMs);
+        std::printf("  median above the floor: %+.1f ms (target: within 30 ms)\n  each press (ms):", percentile(latencies, 0.5) - floorMs);
+        for (double l : latencies)
+            std::printf(" %.1f", l);
+        std::printf("\n");
     }
     std::printf("Client CPU (%% of one core) and memory\n");
     std::printf("  listening idle   A %5.2f %%  %6ld kB   B %5.2f %%  %6ld kB\n", idle[0].cpuPercent, idle[0].rssKb, idle[1].cpuPercent,

@@ -2,6 +2,7 @@
 
 #include "core/shared_state.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tamovox {
@@ -45,6 +46,22 @@ int renderRingAvailableFrames(int channels)
     if (available < 0)
         available += kRenderRingValues;
     return channels > 0 ? available / channels : 0;
+}
+
+RenderWrite planRenderWrite(RenderSchedule& schedule, int bufferFrames, int padding, int available)
+{
+    RenderWrite write;
+    write.frames = std::min(bufferFrames - padding, bufferFrames * 6 / 10 - padding);
+    if (write.frames <= 0)
+        return write;
+    const bool stalled = available > 0 && available == schedule.lastAvailable;  // a short sound that nothing follows
+    if (!schedule.streaming && (available >= write.frames + kRenderCushionFrames || stalled))
+        schedule.streaming = true;
+    write.fromRing = schedule.streaming;
+    if (schedule.streaming && available <= write.frames)
+        schedule.streaming = false;
+    schedule.lastAvailable = write.fromRing ? std::max(0, available - write.frames) : available;
+    return write;
 }
 
 int pullRender(int frames, int channels, float* destination)

@@ -22,6 +22,20 @@ void pushUpsampled(std::span<const std::int16_t> decoded);
 // Render thread: stereo frames waiting in the ring.
 int renderRingAvailableFrames(int channels);
 
+// What the render thread writes at a wake. The device is kept at 0.6 of its buffer, enough until
+// the next wake. A stream starts only once the ring also holds a 100 ms cushion, so that packets
+// arriving a little late never cut gaps of silence into it; silence is written outside streams.
+struct RenderSchedule {
+    bool streaming = false;
+    int lastAvailable = 0;   // ring frames after the previous wake
+};
+struct RenderWrite {
+    int frames = 0;          // to write now
+    bool fromRing = false;   // pull them from the ring (its end followed by silence), else silence
+};
+inline constexpr int kRenderCushionFrames = 4800;
+RenderWrite planRenderWrite(RenderSchedule& schedule, int bufferFrames, int padding, int available);
+
 // Render thread: fills frames x channels values from the ring, the rest with 0.0 when the ring
 // runs short. Returns the buffer flags, always 0.
 int pullRender(int frames, int channels, float* destination);

@@ -35,34 +35,20 @@ void renderThread()
         pullRender(bufferFrames, kRenderChannels, values.data());
         bool ok = writeRenderFrames(stream, values.data(), bufferFrames) == 0;
         const auto halfBuffer = std::chrono::microseconds(500'000LL * bufferFrames / kRenderRate);
-        // After each write the device holds 0.6 of its buffer, enough until the next wake. A stream
-        // starts playing only once the ring also holds a cushion, so that packets arriving a little
-        // late never cut gaps of silence into it; silence is written only outside a stream.
-        const int target = bufferFrames * 6 / 10;
-        constexpr int kCushionFrames = kRenderRate / 10;
-        bool streaming = false;
-        int lastAvailable = 0;
+        RenderSchedule schedule;
         while (ok) {
             std::this_thread::sleep_for(halfBuffer);
             const int padding = renderPaddingFrames(stream);
             if (padding < 0)
                 break;
-            const int frames = std::min(bufferFrames - padding, target - padding);
-            if (frames <= 0)
+            const RenderWrite write = planRenderWrite(schedule, bufferFrames, padding, renderRingAvailableFrames(kRenderChannels));
+            if (write.frames <= 0)
                 continue;
-            const int available = renderRingAvailableFrames(kRenderChannels);
-            const bool stalled = available > 0 && available == lastAvailable;  // a short sound that nothing follows
-            if (!streaming && (available >= frames + kCushionFrames || stalled))
-                streaming = true;
-            if (streaming) {
-                pullRender(frames, kRenderChannels, values.data());  // the end of a stream is followed by silence
-                if (available <= frames)
-                    streaming = false;
-            } else {
-                std::fill_n(values.begin(), static_cast<std::size_t>(frames) * kRenderChannels, 0.0f);
-            }
-            lastAvailable = renderRingAvailableFrames(kRenderChannels);
-            ok = writeRenderFrames(stream, values.data(), frames) == 0;
+            if (write.fromRing)
+                pullRender(write.frames, kRenderChannels, values.data());
+            else
+                std::fill_n(values.begin(), static_cast<std::size_t>(write.frames) * kRenderChannels, 0.0f);
+            ok = writeRenderFrames(stream, values.data(), write.frames) == 0;
         }
         closeRenderStream(stream);
         std::this_thread::sleep_for(kRetryPeriod);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace tamovox {
@@ -82,6 +83,44 @@ TEST(RenderRing, PullWrapsAroundAndFillsAnUnderrunWithZeros)
     pullRender(5, 2, again.data());
     for (float v : again)
         EXPECT_EQ(v, 0.0f);
+}
+
+// Simulates the render thread's wakes against a device that plays halfBuffer frames between them.
+TEST(RenderSchedule, AJitteryStreamPlaysWithoutGapsAndShortSoundsStillPlay)
+{
+    constexpr int kBuffer = 48000;
+    constexpr int kWake = kBuffer / 2;
+    RenderSchedule schedule;
+    int padding = 0, ring = 0, gaps = 0, silentWrites = 0;
+    const int arrivals[] = {0, 0, 9000, 23000, 25500, 22500, 26000, 21000, 25000, 24000, 23500, 24500, 0, 0, 0};
+    for (int arrived : arrivals) {
+        ring += arrived;
+        padding = std::max(0, padding - kWake);
+        const RenderWrite write = planRenderWrite(schedule, kBuffer, padding, ring);
+        ASSERT_GE(write.frames, 0);
+        if (write.fromRing) {
+            if (ring < write.frames && arrived > 0)
+                ++gaps;  // silence pulled into the middle of a stream
+            ring = std::max(0, ring - write.frames);
+        } else {
+            ++silentWrites;
+        }
+        padding += write.frames;
+        ASSERT_GT(padding, kWake) << "the device would run dry before the next wake";
+    }
+    EXPECT_EQ(gaps, 0);
+    EXPECT_EQ(ring, 0) << "the stream's end is played";
+    EXPECT_GE(silentWrites, 3) << "a stream waits for its cushion";
+
+    // One short packet and nothing after it: played at the next wake, not kept back.
+    RenderSchedule quiet;
+    padding = 0;
+    ring = 960;
+    padding = std::max(0, padding - kWake);
+    RenderWrite first = planRenderWrite(quiet, kBuffer, padding, ring);
+    EXPECT_FALSE(first.fromRing);
+    padding += first.frames - kWake;
+    EXPECT_TRUE(planRenderWrite(quiet, kBuffer, padding, ring).fromRing);
 }
 
 TEST(OpusDecoder, ErrorTexts)
