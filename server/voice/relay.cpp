@@ -80,6 +80,7 @@ void handlePresence(RelayState& state, int channel, Endpoint from, std::uint16_t
         m.joinOrder = ++state.joinCounter;
         state.members.emplace(from, m);
         state.channelMembers[channel].push_back(from);
+        state.membersByIp[from.ip].push_back(from);
         notifyPeer(state, channel, from, kPeerJoined, account, out);
         return;
     }
@@ -139,9 +140,11 @@ const Member* memberForControl(const RelayState& state, int channel, std::uint32
 {
     const Member* onChannel = nullptr;
     const Member* anywhere = nullptr;
-    for (const auto& [endpoint, member] : state.members) {
-        if (endpoint.ip != ip)
-            continue;
+    const auto sameIp = state.membersByIp.find(ip);
+    if (sameIp == state.membersByIp.end())
+        return nullptr;
+    for (const Endpoint& endpoint : sameIp->second) {
+        const Member& member = state.members.at(endpoint);
         if (!anywhere || member.joinOrder > anywhere->joinOrder)
             anywhere = &member;
         if (member.channel == channel && (!onChannel || member.joinOrder > onChannel->joinOrder))
@@ -243,6 +246,12 @@ void expireMembers(RelayState& state, std::int64_t nowMs, Outbox& out)
         const std::uint16_t account = it->second.accountNumber;
         it = state.members.erase(it);
         removeFromChannel(state, channel, who);
+        if (auto same = state.membersByIp.find(who.ip); same != state.membersByIp.end()) {
+            auto& list = same->second;
+            list.erase(std::remove(list.begin(), list.end(), who), list.end());
+            if (list.empty())
+                state.membersByIp.erase(same);
+        }
         notifyPeer(state, channel, who, kPeerLeft, account, out);
     }
     for (auto it = state.buckets.begin(); it != state.buckets.end();) {

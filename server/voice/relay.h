@@ -99,6 +99,7 @@ struct Bucket {
 struct RelayState {
     std::unordered_map<Endpoint, Member, EndpointHash> members;
     std::vector<Endpoint> channelMembers[kChannels];
+    std::unordered_map<std::uint32_t, std::vector<Endpoint>> membersByIp;  // for control requests
     Floor floors[kChannels];
     std::unordered_map<Endpoint, Bucket, EndpointHash> buckets;
     std::unordered_map<std::uint16_t, std::uint8_t> orders;  // account -> status code

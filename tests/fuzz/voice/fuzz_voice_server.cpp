@@ -41,6 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto it = state.members.find(anchor);
     if (it == state.members.end() || it->second.channel != 0 || it->second.accountNumber != 1)
         std::abort();
+    // Every member is listed once on its channel and once under its IP.
+    std::size_t onChannels = 0, byIp = 0;
+    for (const auto& list : state.channelMembers)
+        onChannels += list.size();
+    for (const auto& [ip, list] : state.membersByIp)
+        byIp += list.size();
+    if (onChannels != state.members.size() || byIp != state.members.size())
+        std::abort();
     for (const OutDatagram& d : out.datagrams)
         if (d.length > tamovox::kVoiceDatagramBytes || d.payload >= out.payloadsUsed)
             std::abort();
