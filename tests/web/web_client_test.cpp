@@ -185,6 +185,22 @@ TEST_F(WebClient, SpeakerDisplayDrawsOnceUntilTheSpeakerOrARepaintChanges)
     EXPECT_EQ(exchanges(), 3) << "a repaint brings the picture back, not the profile";
 }
 
+TEST_F(WebClient, UsbIconFetchesOncePerStateAndShowsAtTheNextPaint)
+{
+    if (!mainWindow())
+        createMainWindow();
+    auto fetches = [] { return shared().web.webLampCount[1].load(); };
+    shared().web.webLampCount[1] = 0;
+    showUsbStatusIcon(3);
+    showUsbStatusIcon(2);
+    showUsbStatusIcon(2);
+    EXPECT_EQ(fetches(), 2) << "the same state twice fetches once";
+    std::lock_guard lock(shared().skin.usbIconLock);
+    EXPECT_EQ(shared().skin.usbIcon.size(), QSize(32, 32));
+    EXPECT_EQ(shared().skin.usbIconRect.left, 314);
+    EXPECT_EQ(shared().skin.usbIcon.pixelColor(16, 18), QColor(20, 180, 60)) << "the green plug";
+}
+
 TEST_F(WebClient, ResponseBufferIsNeverOverwrittenWhileABodyIsRead)
 {
     std::atomic<bool> stop{false};
