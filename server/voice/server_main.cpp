@@ -39,6 +39,7 @@ constexpr std::uint32_t kTagSignal = 201;
 constexpr std::uint32_t kTagAdmin = 202;
 constexpr int kHousekeepingTicks = 5;     // 100 ms
 constexpr int kMaxCatchUpFrames = 5;
+constexpr off_t kMaxStreamFileBytes = 200L << 20;
 
 void logLine(const char* format, ...)
 {
@@ -326,6 +327,10 @@ std::string runAdmin(Server& s, const std::string& line)
         stopStream(s.streams[r.channel]);
         return "ok stopped channel " + std::to_string(r.channel);
     case AdminKind::Stream: {
+        // Read on the loop itself: refuse what would stall it (devices, pipes, huge files).
+        struct stat st{};
+        if (stat(r.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxStreamFileBytes)
+            return "error: " + r.path + " is not a regular file of at most 200 MB";
         WavSound sound;
         if (!readWavFile(r.path, sound))
             return "error: " + r.path + " is not a readable 16-bit PCM WAV file";
