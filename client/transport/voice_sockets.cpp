@@ -1,9 +1,10 @@
 // The voice and control sockets, their hellos, and the paths that send on them.
+#include "transport/transport_threads.h"
+
 #include "audio/meters.h"
 #include "core/shared_state.h"
 #include "transport/channels.h"
 #include "transport/send_paths.h"
-#include "transport/transport_threads.h"
 #include "transport/voice_link.h"
 
 #include <netinet/in.h>
