@@ -25,5 +25,9 @@ int main(int argc, char* argv[])
         return printMachineId();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tamo-Vox");
-    return tamovox::runClient();
+    const int exitCode = tamovox::runClient();
+    // The transport and render threads run until the process ends: leave without running the
+    // static destructors of what they still use.
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 }
