@@ -27,6 +27,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -150,6 +152,7 @@ struct Result {
     double relayedPerSecond = 0;
     double p50Us = 0, p99Us = 0, maxUs = 0;
     long rssKb = 0, hwmKb = 0;
+    double cpuPercent = 0;  // of one core, the relay process during the measurement
     std::uint64_t voiceSent = 0;
 };
 
@@ -161,6 +164,26 @@ long statusField(pid_t pid, const char* field)
         if (line.rfind(field, 0) == 0)
             return std::atol(line.c_str() + std::strlen(field));
     return 0;
+}
+
+// User + system time of a process in clock ticks.
+long cpuTicks(pid_t pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const std::size_t end = text.rfind(')');
+    if (end == std::string::npos)
+        return 0;
+    std::istringstream rest(text.substr(end + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && rest >> field; ++i) {
+        if (i == 14)
+            utime = std::atol(field.c_str());
+        if (i == 15)
+            stime = std::atol(field.c_str());
+    }
+    return utime + stime;
 }
 
 // Drives one relay at ip with the load; listeners time every voice datagram they receive.
@@ -283,11 +306,14 @@ Result drive(const char* ip, pid_t relay, const Options& o)
     std::thread probes(drain, probeEpoll, true);
     std::this_thread::sleep_for(std::chrono::seconds(1));  // everyone joins
     measuring = true;
+    const long ticks0 = cpuTicks(relay);
     const std::int64_t t0 = nowNs();
     std::this_thread::sleep_for(std::chrono::seconds(o.seconds));
     measuring = false;
     const std::int64_t t1 = nowNs();
     Result r;
+    r.cpuPercent = 100.0 * static_cast<double>(cpuTicks(relay) - ticks0) / static_cast<double>(sysconf(_SC_CLK_TCK)) /
+                   (static_cast<double>(t1 - t0) / 1e9);
     r.rssKb = statusField(relay, "VmRSS:");
     r.hwmKb = statusField(relay, "VmHWM:");
     stop = true;
@@ -313,9 +339,9 @@ Result drive(const char* ip, pid_t relay, const Options& o)
 void print(const char* name, const Result& r, int seconds)
 {
     std::printf("%-16s relayed %9.0f/s  (talker datagrams %6.0f/s)  delay p50 %6.0f us  p99 %6.0f us  max %7.0f us"
-                "  RSS %5ld kB  peak %5ld kB\n",
+                "  RSS %5ld kB  peak %5ld kB  CPU %3.0f%%\n",
                 name, r.relayedPerSecond, static_cast<double>(r.voiceSent) / seconds, r.p50Us, r.p99Us, r.maxUs,
-                r.rssKb, r.hwmKb);
+                r.rssKb, r.hwmKb, r.cpuPercent);
 }
 
 }  // namespace
