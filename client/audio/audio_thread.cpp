@@ -38,6 +38,10 @@ using namespace std::chrono_literals;
 constexpr auto kPollPeriod = 10ms;
 constexpr int kRetryPolls = 100;        // one second between two opens while there is no server
 constexpr int kDrainPollsMax = 100;     // a stalled sink does not hold the switch for more than 1 s
+// The streams wake the thread when they have news; these bound each sleep. While talking, the
+// thread also notices a release within kCaptureWaitMs (a block arrives every 31.25 ms anyway).
+constexpr int kPlaybackWaitMs = 50;
+constexpr int kCaptureWaitMs = 40;
 constexpr int kCaptureBlockValues = kCaptureBlockBytes / 2;
 
 const char* const kCaptureDriverText =
@@ -110,14 +114,15 @@ bool playbackPasses(PlaybackStream* stream)
         while (written - playbackBuffersDone(stream) >= kPlaybackBuffers) {
             if ((lost = playbackStreamLost(stream)))
                 return true;
-            std::this_thread::sleep_for(kPollPeriod);
+            waitPlaybackProgress(stream, kPlaybackWaitMs);
         }
         playbackMeterUpdate(reinterpret_cast<const std::int16_t*>(buffers[next]));
         next = (next + 1) % kPlaybackBuffers;
     }
     // Let what was written play out before the device closes.
-    for (int i = 0; i < kDrainPollsMax && playbackBuffersDone(stream) < written && !playbackStreamLost(stream); ++i)
-        std::this_thread::sleep_for(kPollPeriod);
+    const auto drainEnd = std::chrono::steady_clock::now() + kDrainPollsMax * kPollPeriod;
+    while (playbackBuffersDone(stream) < written && !playbackStreamLost(stream) && std::chrono::steady_clock::now() < drainEnd)
+        waitPlaybackProgress(stream, kPlaybackWaitMs);
     return lost;
 }
 
@@ -186,10 +191,11 @@ void runCaptureStream()
                 sendVoiceBlock(block);
                 requeueCaptureBlock(stream, current);
                 current = (current + 1) % kCaptureQueueBlocks;
-            } else if ((lost = captureStreamLost(stream))) {
-                break;
+                continue;  // the next block may be finished already
             }
-            std::this_thread::sleep_for(kPollPeriod);
+            if ((lost = captureStreamLost(stream)))
+                break;
+            waitCaptureProgress(stream, kCaptureWaitMs);
         }
         closeCaptureStream(stream);
         shared().lamps.transmit = kLampMicrophoneClosed;

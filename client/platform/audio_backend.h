@@ -33,6 +33,9 @@ std::uint8_t* captureBlockData(CaptureStream* stream, int index);  // kCaptureBl
 // Gives a finished block back to the device, behind the others.
 void requeueCaptureBlock(CaptureStream* stream, int index);
 bool captureStreamLost(CaptureStream* stream);  // the sound server went away
+// Sleeps until the stream has news (sound recorded, the stream lost) or timeoutMs have passed;
+// returns at once when there was news since the previous wait.
+void waitCaptureProgress(CaptureStream* stream, int timeoutMs);
 void closeCaptureStream(CaptureStream* stream);
 // Name of input device number `device` (sources that are not monitors, in server order); false if none.
 bool captureSourceName(int device, char* name, int size);
@@ -45,6 +48,8 @@ struct PlaybackStream;
 void writePlaybackBuffer(PlaybackStream* stream, const std::uint8_t* data);
 int playbackBuffersDone(PlaybackStream* stream);  // buffers played since the open
 bool playbackStreamLost(PlaybackStream* stream);
+// As waitCaptureProgress: news is a buffer played or the stream lost.
+void waitPlaybackProgress(PlaybackStream* stream, int timeoutMs);
 void closePlaybackStream(PlaybackStream* stream);
 
 // ---- Render (the render thread) --------------------------------------------------------------

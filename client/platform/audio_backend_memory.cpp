@@ -70,6 +70,7 @@ void closeCaptureStream(CaptureStream* stream)
 }
 
 bool captureSourceName(int, char*, int) { return false; }
+void waitCaptureProgress(CaptureStream*, int) {}
 
 int openPlaybackStream(PlaybackStream*& out)
 {
@@ -95,6 +96,7 @@ bool playbackStreamLost(PlaybackStream*)
 }
 
 void closePlaybackStream(PlaybackStream* stream) { delete stream; }
+void waitPlaybackProgress(PlaybackStream*, int) {}
 
 int openRenderStream(RenderStream*& out, int& bufferFrames)
 {

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -103,13 +105,36 @@ struct StreamBase {
     Connection conn;
     pa_stream* stream = nullptr;
     std::atomic<bool> lost{false};
+    // News for the owning thread, so that it sleeps until something happens instead of polling.
+    std::mutex newsLock;
+    std::condition_variable newsArrived;
+    std::uint64_t news = 0;      // guarded by newsLock
+    std::uint64_t newsSeen = 0;  // owning thread only
 };
+
+// Mainloop thread: something happened on the stream.
+void postNews(StreamBase& base)
+{
+    {
+        std::lock_guard lock(base.newsLock);
+        ++base.news;
+    }
+    base.newsArrived.notify_one();
+}
+
+void waitNews(StreamBase& base, int timeoutMs)
+{
+    std::unique_lock lock(base.newsLock);
+    base.newsArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return base.news != base.newsSeen; });
+    base.newsSeen = base.news;
+}
 
 void streamStateChanged(pa_stream* s, void* userdata)
 {
     auto* base = static_cast<StreamBase*>(userdata);
     if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
         base->lost = true;
+    postNews(*base);
     pa_threaded_mainloop_signal(base->conn.loop, 0);
 }
 
@@ -206,6 +231,7 @@ void captureReadable(pa_stream* s, std::size_t, void* userdata)
             return;
         appendCapture(*c, static_cast<const std::uint8_t*>(data), bytes);
         pa_stream_drop(s);
+        postNews(*c);
     }
 }
 
@@ -269,6 +295,8 @@ void requeueCaptureBlock(CaptureStream* c, int index)
 
 bool captureStreamLost(CaptureStream* c) { return baseLost(*c); }
 
+void waitCaptureProgress(CaptureStream* c, int timeoutMs) { waitNews(*c, timeoutMs); }
+
 void closeCaptureStream(CaptureStream* c)
 {
     if (!c)
@@ -297,7 +325,14 @@ int openPlaybackStream(PlaybackStream*& out)
     int status = PA_ERR_UNKNOWN;
     if (p->stream) {
         pa_stream_set_state_callback(p->stream, streamStateChanged, static_cast<StreamBase*>(p));
-        pa_stream_set_write_callback(p->stream, [](pa_stream*, std::size_t, void* loop) { signalLoop(loop); }, p->conn.loop);
+        pa_stream_set_write_callback(
+            p->stream,
+            [](pa_stream*, std::size_t, void* userdata) {
+                auto* base = static_cast<StreamBase*>(userdata);
+                postNews(*base);
+                signalLoop(base->conn.loop);
+            },
+            static_cast<StreamBase*>(p));
         // Two buffers in flight: the server asks for the next one when one has been played.
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
@@ -347,6 +382,8 @@ int playbackBuffersDone(PlaybackStream* p)
 }
 
 bool playbackStreamLost(PlaybackStream* p) { return baseLost(*p); }
+
+void waitPlaybackProgress(PlaybackStream* p, int timeoutMs) { waitNews(*p, timeoutMs); }
 
 void closePlaybackStream(PlaybackStream* p)
 {
