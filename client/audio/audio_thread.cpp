@@ -7,6 +7,10 @@
 // and it tries to open the stream again every second. Only a device that a running server refuses
 // to open (a wrong source or sink name, a format it will not take) is the fatal case: two message
 // boxes, the microphone level put back, exit code 1.
+//
+// Between two steps the thread sleeps until its stream has news (a buffer played, sound
+// recorded) rather than polling every 10 ms: a block leaves as soon as it is complete, and an
+// idle listener costs almost nothing.
 #include "audio/audio_threads.h"
 
 #include "audio/meters.h"

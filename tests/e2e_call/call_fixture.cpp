@@ -77,6 +77,19 @@ bool alive(const Child& child)
     return waitpid(child.pid, &status, WNOHANG) == 0;
 }
 
+int waitExit(Child& child, int timeoutMs)
+{
+    for (int waited = 0; child.pid > 0 && waited <= timeoutMs; waited += 50) {
+        int status = 0;
+        if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
+            child.pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return -1;
+}
+
 void stop(Child& child)
 {
     if (child.pid <= 0)

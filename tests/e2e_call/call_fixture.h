@@ -20,6 +20,8 @@ struct Child {
 Child spawnProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& dir,
                    const std::string& logPath);
 bool alive(const Child& child);
+// Waits up to timeoutMs for the child to end; its exit code, or -1 if it still runs or was killed.
+int waitExit(Child& child, int timeoutMs);
 void stop(Child& child);  // SIGTERM, then SIGKILL after 3 s; reaps it
 std::string readFile(const std::string& path);
 

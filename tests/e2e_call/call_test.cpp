@@ -150,5 +150,30 @@ TEST_F(Call, SurvivesItsSoundServerAndVoiceServerComingBack)
     EXPECT_NE(readFile(a.log).find("pas de serveur de son"), std::string::npos) << "the loss was reported";
 }
 
+// A microphone that the running sound server refuses is the one fatal audio case: the user is told
+// (two boxes) when push-to-talk is first pressed, then the client ends with exit code 1.
+TEST_F(Call, AMicrophoneTheServerRefusesEndsTheClientWithItsMessages)
+{
+    if (std::string why = CallNetwork::missingPrerequisite(); !why.empty())
+        GTEST_SKIP() << why;
+    net = std::make_unique<CallNetwork>(74);
+    ASSERT_TRUE(net->startPulse({"earA", "--mouth", "mouthA=440"}));
+    ASSERT_TRUE(net->startVoiceServer());
+    ASSERT_TRUE(net->startDisplay());
+    a = net->startClient({"a", "1000000000000001", "no-such-microphone", "earA"});
+    windowA = net->mainWindowOf(a);
+    ASSERT_NE(windowA, 0u) << readFile(a.log);
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(alive(a)) << "listening needs no microphone";
+    ASSERT_TRUE(net->keyDown(windowA, "space"));
+    EXPECT_EQ(waitExit(a, 10000), 1);
+    net->keyUp(windowA, "space");
+    const std::string log = readFile(a.log);
+    EXPECT_NE(log.find("tamovox: message: Erreur Système Windows | Windows semble avoir un problème système !"), std::string::npos) << log;
+    EXPECT_NE(log.find("tamovox: message: Identification du problème | Erreur d'ouverture du périphérique d'enregistrement."),
+              std::string::npos)
+        << log;
+}
+
 }  // namespace
 }  // namespace tamovox::e2e
