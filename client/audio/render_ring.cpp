@@ -51,16 +51,18 @@ int renderRingAvailableFrames(int channels)
 RenderWrite planRenderWrite(RenderSchedule& schedule, int bufferFrames, int padding, int available)
 {
     RenderWrite write;
-    write.frames = std::min(bufferFrames - padding, bufferFrames * 6 / 10 - padding);
-    if (write.frames <= 0)
-        return write;
+    const int wanted = std::min(bufferFrames, bufferFrames * 6 / 10) - padding;
     const bool stalled = available > 0 && available == schedule.lastAvailable;  // a short sound that nothing follows
-    if (!schedule.streaming && (available >= write.frames + kRenderCushionFrames || stalled))
+    if (!schedule.streaming && (available >= kRenderCushionFrames || stalled)) {
+        // The start: silence up to the mark, what the ring holds stays there as the cushion.
         schedule.streaming = true;
-    write.fromRing = schedule.streaming;
-    if (schedule.streaming && available <= write.frames)
-        schedule.streaming = false;
-    schedule.lastAvailable = write.fromRing ? std::max(0, available - write.frames) : available;
+        write.silenceFrames = std::max(0, wanted);
+    } else if (schedule.streaming && wanted > 0) {
+        write.ringFrames = wanted;
+        if (available <= wanted)
+            schedule.streaming = false;  // its end has come
+    }
+    schedule.lastAvailable = std::max(0, available - write.ringFrames);
     return write;
 }
 

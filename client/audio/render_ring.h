@@ -22,16 +22,19 @@ void pushUpsampled(std::span<const std::int16_t> decoded);
 // Render thread: stereo frames waiting in the ring.
 int renderRingAvailableFrames(int channels);
 
-// What the render thread writes at a wake. The device is kept at 0.6 of its buffer, enough until
-// the next wake. A stream starts only once the ring also holds a 100 ms cushion, so that packets
-// arriving a little late never cut gaps of silence into it; silence is written outside streams.
+// What the render thread writes at a wake. Outside a stream nothing is written and the device
+// falls silent by itself. A stream starts once the ring holds a 100 ms cushion (or a short sound
+// that nothing follows), with silence up to 0.6 of the device buffer while the ring keeps what it
+// holds as the cushion; from then on
+// each wake tops the device up to 0.6 from the ring, enough until the next wake, so that packets
+// arriving a little late never cut gaps of silence into the stream.
 struct RenderSchedule {
     bool streaming = false;
     int lastAvailable = 0;   // ring frames after the previous wake
 };
 struct RenderWrite {
-    int frames = 0;          // to write now
-    bool fromRing = false;   // pull them from the ring (its end followed by silence), else silence
+    int silenceFrames = 0;   // written first
+    int ringFrames = 0;      // then pulled from the ring (its end followed by silence)
 };
 inline constexpr int kRenderCushionFrames = 4800;
 RenderWrite planRenderWrite(RenderSchedule& schedule, int bufferFrames, int padding, int available);

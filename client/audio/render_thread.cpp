@@ -42,13 +42,12 @@ void renderThread()
             if (padding < 0)
                 break;
             const RenderWrite write = planRenderWrite(schedule, bufferFrames, padding, renderRingAvailableFrames(kRenderChannels));
-            if (write.frames <= 0)
+            const int frames = write.silenceFrames + write.ringFrames;
+            if (frames <= 0)
                 continue;
-            if (write.fromRing)
-                pullRender(write.frames, kRenderChannels, values.data());
-            else
-                std::fill_n(values.begin(), static_cast<std::size_t>(write.frames) * kRenderChannels, 0.0f);
-            ok = writeRenderFrames(stream, values.data(), write.frames) == 0;
+            std::fill_n(values.begin(), static_cast<std::size_t>(write.silenceFrames) * kRenderChannels, 0.0f);
+            pullRender(write.ringFrames, kRenderChannels, values.data() + static_cast<std::size_t>(write.silenceFrames) * kRenderChannels);
+            ok = writeRenderFrames(stream, values.data(), frames) == 0;
         }
         closeRenderStream(stream);
         std::this_thread::sleep_for(kRetryPeriod);

@@ -85,42 +85,49 @@ TEST(RenderRing, PullWrapsAroundAndFillsAnUnderrunWithZeros)
         EXPECT_EQ(v, 0.0f);
 }
 
-// Simulates the render thread's wakes against a device that plays halfBuffer frames between them.
-TEST(RenderSchedule, AJitteryStreamPlaysWithoutGapsAndShortSoundsStillPlay)
+// Simulates the render thread's wakes against a device that plays half its buffer between them.
+TEST(RenderSchedule, AJitteryStreamPlaysWithoutGapsAndSilenceCostsNothing)
 {
     constexpr int kBuffer = 48000;
     constexpr int kWake = kBuffer / 2;
     RenderSchedule schedule;
-    int padding = 0, ring = 0, gaps = 0, silentWrites = 0;
+    int padding = 0, ring = 0, gaps = 0, idleWrites = 0;
+    bool started = false;
     const int arrivals[] = {0, 0, 9000, 23000, 25500, 22500, 26000, 21000, 25000, 24000, 23500, 24500, 0, 0, 0};
     for (int arrived : arrivals) {
+        SCOPED_TRACE(testing::Message() << "ring " << ring << " padding " << padding);
         ring += arrived;
         padding = std::max(0, padding - kWake);
+        const bool wasStreaming = schedule.streaming;
         const RenderWrite write = planRenderWrite(schedule, kBuffer, padding, ring);
-        ASSERT_GE(write.frames, 0);
-        if (write.fromRing) {
-            if (ring < write.frames && arrived > 0)
-                ++gaps;  // silence pulled into the middle of a stream
-            ring = std::max(0, ring - write.frames);
-        } else {
-            ++silentWrites;
+        ASSERT_GE(write.silenceFrames, 0);
+        ASSERT_GE(write.ringFrames, 0);
+        if (!wasStreaming && !schedule.streaming && write.ringFrames == 0 && write.silenceFrames > 0)
+            ++idleWrites;
+        if (write.ringFrames > 0)
+            started = true;
+        if (write.ringFrames > ring && arrived > 0)
+            ++gaps;  // silence pulled into the middle of the stream
+        if (started && wasStreaming && arrived > 0) {
+            EXPECT_EQ(write.silenceFrames, 0);
         }
-        padding += write.frames;
-        ASSERT_GT(padding, kWake) << "the device would run dry before the next wake";
+        ring = std::max(0, ring - write.ringFrames);
+        padding += write.silenceFrames + write.ringFrames;
+        if (schedule.streaming) {
+            ASSERT_GT(padding, kWake) << "the device would run dry before the next wake";
+        }
     }
+    EXPECT_TRUE(started);
     EXPECT_EQ(gaps, 0);
+    EXPECT_EQ(idleWrites, 0) << "nothing is written outside a stream";
     EXPECT_EQ(ring, 0) << "the stream's end is played";
-    EXPECT_GE(silentWrites, 3) << "a stream waits for its cushion";
 
-    // One short packet and nothing after it: played at the next wake, not kept back.
+    // One short packet and nothing after it: it waits a wake for more, then plays behind silence.
     RenderSchedule quiet;
-    padding = 0;
-    ring = 960;
-    padding = std::max(0, padding - kWake);
-    RenderWrite first = planRenderWrite(quiet, kBuffer, padding, ring);
-    EXPECT_FALSE(first.fromRing);
-    padding += first.frames - kWake;
-    EXPECT_TRUE(planRenderWrite(quiet, kBuffer, padding, ring).fromRing);
+    EXPECT_EQ(planRenderWrite(quiet, kBuffer, 0, 960).silenceFrames, 0);
+    RenderWrite start = planRenderWrite(quiet, kBuffer, 0, 960);
+    EXPECT_EQ(start.silenceFrames, kBuffer * 6 / 10);
+    EXPECT_EQ(planRenderWrite(quiet, kBuffer, start.silenceFrames - kWake, 960).ringFrames, kWake);
 }
 
 TEST(OpusDecoder, ErrorTexts)

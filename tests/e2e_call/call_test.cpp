@@ -124,6 +124,9 @@ TEST_F(Call, OpusStreamKeepsLeftAndRightApart)
     // Each tone only on its own side: mixed channels would put both tones in both.
     EXPECT_GT(tonePower(heard, 0, kRenderRecordRate, 440), 100 * tonePower(heard, 0, kRenderRecordRate, 880));
     EXPECT_GT(tonePower(heard, 1, kRenderRecordRate, 880), 100 * tonePower(heard, 1, kRenderRecordRate, 440));
+    // Late packets must not cut gaps into the stream.
+    EXPECT_EQ(irregularPeriods(heard, 0, kRenderRecordRate, 440), 0);
+    EXPECT_EQ(irregularPeriods(heard, 1, kRenderRecordRate, 880), 0);
     // A, on channel 0, hears none of it.
     expectSilence(record(net->pulseServer(), "earA.monitor", kRate, 500), "A on another channel");
 }
