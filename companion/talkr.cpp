@@ -1,7 +1,7 @@
 // talkr, the speech companion: speaks the texts the client sends with espeak-ng, quits on
 // request, and keys the client's push-to-talk from its keyboard ("t" + Enter presses, "r" +
 // Enter releases). It listens on 127.0.0.1 only and answers the address the client wrote from.
-#include "text_encoding.h"
+#include "core/windows1252.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -106,7 +106,7 @@ int main(int argc, char* argv[])
             if (buffer[0] == kQuit)
                 break;
             if (buffer[0] == kSpeechText && n > 1)
-                speak(companion::cp1252ToUtf8(std::string(reinterpret_cast<char*>(buffer) + 1, static_cast<std::size_t>(n - 1))),
+                speak(tamovox::windows1252ToUtf8(std::string(reinterpret_cast<char*>(buffer) + 1, static_cast<std::size_t>(n - 1))),
                       voice);
         }
         if (fds[1].revents & POLLIN) {

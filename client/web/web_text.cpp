@@ -12,25 +12,6 @@ constexpr std::size_t kMaxTagName = 63;
 constexpr std::string_view kEacuteEntity = "&#xE9;";
 
 // Code points of 0x80..0x9F in Windows-1252; 0 where the code page has no character.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::uint8_t byteAt(std::span<const std::uint8_t> body, std::size_t offset)
 {
     return offset < body.size() ? body[offset] : 0;
@@ -201,68 +182,6 @@ std::string escapeRequestPath(std::string_view path)
         } else {
             out += static_cast<char>(c);
         }
-    }
-    return out;
-}
-
-std::string windows1252ToUtf8(std::string_view text)
-{
-    std::string out;
-    for (unsigned char c : text) {
-        if (c >= 0x80 && c < 0xA0)
-            appendUtf8(out, kWindows1252High[c - 0x80] ? kWindows1252High[c - 0x80] : U'?');
-        else
-            appendUtf8(out, c);
-    }
-    return out;
-}
-
-std::string utf8ToWindows1252(std::string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char lead = text[i];
-        char32_t cp = 0;
-        std::size_t length = 1;
-        if (lead < 0x80) {
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            cp = lead & 0x1F;
-            length = 2;
-        } else if ((lead & 0xF0) == 0xE0) {
-            cp = lead & 0x0F;
-            length = 3;
-        } else if ((lead & 0xF8) == 0xF0) {
-            cp = lead & 0x07;
-            length = 4;
-        } else {
-            out += '?';
-            ++i;
-            continue;
-        }
-        bool valid = i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const unsigned char c = text[i + k];
-            if ((c & 0xC0) != 0x80)
-                valid = false;
-            else
-                cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!valid) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        i += length;
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            out += static_cast<char>(cp);
-            continue;
-        }
-        char mapped = '?';
-        for (int k = 0; k < 32; ++k)
-            if (kWindows1252High[k] != 0 && kWindows1252High[k] == cp)
-                mapped = static_cast<char>(0x80 + k);
-        out += mapped;
     }
     return out;
 }

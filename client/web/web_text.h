@@ -3,6 +3,8 @@
 // no Qt and no HTTP library here, so tests and fuzzers call them directly.
 #pragma once
 
+#include "core/windows1252.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -63,9 +65,5 @@ std::string lookupPath(std::string_view machineId, std::string_view version);
 // Percent-escapes the bytes a request line may not carry (blanks, controls, non-ASCII, "<>\"{}|\\^`").
 std::string escapeRequestPath(std::string_view path);
 
-// Windows-1252 to UTF-8 (the display name travels in the ANSI code page).
-std::string windows1252ToUtf8(std::string_view text);
-// UTF-8 to Windows-1252; characters it cannot hold become '?'. Used by the server.
-std::string utf8ToWindows1252(std::string_view text);
 
 }  // namespace tamovox

@@ -1,5 +1,5 @@
 // The speech companion's text encoding and its quit datagram.
-#include "text_encoding.h"
+#include "core/windows1252.h"
 
 #include <gtest/gtest.h>
 
@@ -31,11 +31,11 @@ TEST(CompanionText, Windows1252RoundTrip)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.utf8);
-        EXPECT_EQ(companion::cp1252ToUtf8(c.cp1252), c.utf8);
-        EXPECT_EQ(companion::utf8ToCp1252(c.utf8), c.cp1252);
+        EXPECT_EQ(tamovox::windows1252ToUtf8(c.cp1252), c.utf8);
+        EXPECT_EQ(tamovox::utf8ToWindows1252(c.utf8), c.cp1252);
     }
-    EXPECT_EQ(companion::utf8ToCp1252("日本"), "??") << "characters outside the code page";
-    EXPECT_EQ(companion::cp1252ToUtf8("\x81"), "?") << "an undefined byte";
+    EXPECT_EQ(tamovox::utf8ToWindows1252("日本"), "??") << "characters outside the code page";
+    EXPECT_EQ(tamovox::windows1252ToUtf8("\x81"), "?") << "an undefined byte";
 }
 
 TEST(CompanionProcess, QuitsOnTheQuitByte)

@@ -1,7 +1,7 @@
 // Byte layouts of every datagram, built and parsed.
 #include "transport/channels.h"
 #include "transport/datagrams.h"
-#include "transport/speech_bridge.h"
+#include "core/windows1252.h"
 
 #include <gtest/gtest.h>
 
@@ -215,12 +215,12 @@ TEST(SpeechText, CutAt200BytesAndConvertedToTheAnsiCodePage)
     EXPECT_EQ(buildSpeechText(d, longText.c_str()), 201u);
     EXPECT_EQ(d[0], 0x01);
     const std::string greeting =
-        speechTextToAnsi("Bonjour. Le synthétiseur est actif. Sur la clé droite de la souris");
+        utf8ToWindows1252("Bonjour. Le synthétiseur est actif. Sur la clé droite de la souris");
     EXPECT_EQ(greeting.size(), 66u);
     EXPECT_EQ(buildSpeechText(d, greeting.c_str()), 67u);
     EXPECT_EQ(static_cast<std::uint8_t>(greeting[17]), 0xE9);  // é
-    EXPECT_EQ(speechTextToAnsi("€ – ✓"), std::string("\x80 \x96 ?"));
-    EXPECT_EQ(speechTextToAnsi("caf\xE9"), std::string("caf\xE9"));  // already single-byte: kept
+    EXPECT_EQ(utf8ToWindows1252("€ – ✓"), std::string("\x80 \x96 ?"));
+    EXPECT_EQ(utf8ToWindows1252("caf\xE9"), std::string("caf\xE9"));  // already single-byte: kept
     EXPECT_EQ(parseSpeechCommand(hex("54 52")), 2);
     EXPECT_EQ(parseSpeechCommand(hex("52")), 1);
     EXPECT_EQ(parseSpeechCommand(hex("58")), 0);
