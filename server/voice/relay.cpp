@@ -173,16 +173,24 @@ void sendToChannel(RelayState& state, int channel, Endpoint except, std::span<co
     }
 }
 
-void handleChannelDatagram(RelayState& state, int channel, Endpoint from, std::span<const std::uint8_t> data,
-                           std::int64_t nowMs, Outbox& out)
+// Counts every datagram; only those for a known port and within the source's rate go on.
+static bool admit(RelayState& state, int channel, Endpoint from, std::int64_t nowMs)
 {
     ++state.counters.received;
     if (channel < 0 || channel >= kChannels)
-        return;
+        return false;
     if (!takeToken(state, from, nowMs)) {
         ++state.counters.rateLimited;
-        return;
+        return false;
     }
+    return true;
+}
+
+void handleChannelDatagram(RelayState& state, int channel, Endpoint from, std::span<const std::uint8_t> data,
+                           std::int64_t nowMs, Outbox& out)
+{
+    if (!admit(state, channel, from, nowMs))
+        return;
     const ClientDatagram d = parseClientDatagram(data);
     switch (d.kind) {
     case ClientDatagramKind::Malformed: ++state.counters.malformed; return;
@@ -195,13 +203,8 @@ void handleChannelDatagram(RelayState& state, int channel, Endpoint from, std::s
 void handleControlDatagram(RelayState& state, int channel, Endpoint from, std::span<const std::uint8_t> data,
                            std::int64_t nowMs, Outbox& out)
 {
-    ++state.counters.received;
-    if (channel < 0 || channel >= kChannels)
+    if (!admit(state, channel, from, nowMs))
         return;
-    if (!takeToken(state, from, nowMs)) {
-        ++state.counters.rateLimited;
-        return;
-    }
     const ControlRequestKind kind = parseControlRequest(data);
     if (kind == ControlRequestKind::Malformed) {
         ++state.counters.malformed;
