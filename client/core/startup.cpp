@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <pthread.h>
 #include <system_error>
 #include <thread>
 
@@ -74,14 +75,24 @@ void frameAnimationArea(MainWindow* window)
     window->flush(r);
 }
 
+// Runs entry on a new thread named name (shown by top -H and debuggers).
+template <typename Entry>
+std::thread namedThread(const char* name, Entry entry)
+{
+    return std::thread([name, entry] {
+        pthread_setname_np(pthread_self(), name);
+        entry();
+    });
+}
+
 void startThreads()
 {
     // These threads end with the process.
-    std::thread(linkBlinkThread).detach();
-    std::thread(presenceThread).detach();
-    std::thread(receiveThread).detach();
-    std::thread(supervisorThread).detach();
-    std::thread(speechReceiveThread).detach();
+    namedThread("tv-link-blink", linkBlinkThread).detach();
+    namedThread("tv-presence", presenceThread).detach();
+    namedThread("tv-receive", receiveThread).detach();
+    namedThread("tv-supervisor", supervisorThread).detach();
+    namedThread("tv-speech", speechReceiveThread).detach();
     logLifecycle("start: transport threads");
 }
 
@@ -162,7 +173,7 @@ int startUp(int& exitCode)
     showUsbStatusIcon(1);
     s.audio.receivedAudioKind = 0;
     s.layout.codecLabel = {334, 179, 384, 194};
-    std::thread(audioThread).detach();  // stopped through its run flag, never joined
+    namedThread("tv-audio", audioThread).detach();  // stopped through its run flag, never joined
     logLifecycle("start: audio thread");
     // 25.
     startPanelTimers();
@@ -191,9 +202,9 @@ int startUp(int& exitCode)
     logLifecycle("start: speech companion greeting");
     // 31.
     s.timers.deviceRunFlag = 1;
-    s.timers.deviceThread = std::thread(deviceThread);
+    s.timers.deviceThread = namedThread("tv-device", deviceThread);
     try {
-        std::thread(renderThread).detach();
+        namedThread("tv-render", renderThread).detach();
     } catch (const std::system_error& error) {
         logDiagnostic(std::string("render thread: ") + error.what());
         std::abort();  // a system error ends the program, as with any thread that cannot start

@@ -18,7 +18,8 @@ QTimer* startTimer(int id, int periodMs, void (*work)())
 {
     auto* timer = new QTimer();
     timer->setObjectName(QString("timer-%1").arg(id));
-    timer->setTimerType(Qt::PreciseTimer);
+    // Coarse: Qt may shift a tick by up to 5 % so that the panel timers wake the thread together.
+    timer->setTimerType(Qt::CoarseTimer);
     QObject::connect(timer, &QTimer::timeout, work);
     timer->start(periodMs);
     return timer;
