@@ -36,8 +36,11 @@ bool extractTag(std::string_view text, std::string_view tag, char* dest, std::si
 {
     if (tag.empty() || tag.size() > kMaxTagName || !dest || capacity == 0)
         return false;
-    const std::string open = "<" + std::string(tag) + ">";
-    const std::string close = "</" + std::string(tag) + ">";
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on operator+ with a literal here.
+    std::string open(1, '<');
+    open.append(tag).push_back('>');
+    std::string close("</");
+    close.append(tag).push_back('>');
     const std::size_t start = text.find(open);
     if (start == std::string_view::npos)
         return false;
