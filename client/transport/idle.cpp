@@ -49,10 +49,10 @@ void idleTick()
     painter.setFont(skinFont(14));
     painter.setPen(colourFromRef(kYellow));
     painter.drawText(QRect(r.left, r.top, r.width() + 10, r.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
-    painter.fillRect(QRect(455, 293, 80, 16), colourFromRef(s.appearance.backgroundColour));
+    painter.fillRect(QRect(455, 293, 85, 16), colourFromRef(s.appearance.backgroundColour));
     painter.setPen(colourFromRef(kWhite));
     painter.drawText(QPoint(455, 293 + 12), "TIME LEFT");
-    window->flush({r.left, r.top, r.right + 10, 310});
+    window->flush({r.left, r.top, 545, 310});  // the label runs past the countdown's right edge
 }
 
 }  // namespace tamovox
