@@ -229,6 +229,7 @@ Child CallNetwork::startClient(const ClientSpec& spec)
         "PULSE_SOURCE=" + spec.source,
         "PULSE_SINK=" + spec.sink,
     };
+    env.insert(env.end(), spec.env.begin(), spec.env.end());
     Child c = spawnProgram({TAMOVOX_BIN}, env, SKIN_DIR, dir_ + "/" + spec.name + ".log");
     clients_.push_back(c);
     return c;
@@ -264,6 +265,17 @@ bool CallNetwork::keyUp(unsigned long window, const std::string& key)
     const std::string w = std::to_string(window);
     return run({"xdotool", "windowfocus", "--sync", w}, {"DISPLAY=" + display_}) == 0 &&
            run({"xdotool", "keyup", key}, {"DISPLAY=" + display_}) == 0;
+}
+
+bool CallNetwork::moveWindow(unsigned long window, int x, int y)
+{
+    return run({"xdotool", "windowmove", "--sync", std::to_string(window), std::to_string(x), std::to_string(y)},
+               {"DISPLAY=" + display_}) == 0;
+}
+
+bool CallNetwork::captureWindow(unsigned long window, const std::string& pngPath)
+{
+    return run({"import", "-window", std::to_string(window), "png:" + pngPath}, {"DISPLAY=" + display_}) == 0;
 }
 
 bool CallNetwork::voiceServerCommand(const std::vector<std::string>& args)

@@ -30,6 +30,7 @@ struct ClientSpec {
     std::string machineId;  // 16 digits
     std::string source;     // PULSE_SOURCE
     std::string sink;       // PULSE_SINK
+    std::vector<std::string> env = {};  // extra NAME=value, set after the defaults so they win
 };
 
 class CallNetwork {
@@ -55,6 +56,10 @@ public:
     unsigned long mainWindowOf(const Child& client);
     bool keyDown(unsigned long window, const std::string& key);
     bool keyUp(unsigned long window, const std::string& key);
+    // Without a window manager every window opens at the same place; a capture needs its window uncovered.
+    bool moveWindow(unsigned long window, int x, int y);
+    // Writes what the window shows now as a PNG file (ImageMagick's import).
+    bool captureWindow(unsigned long window, const std::string& pngPath);
     bool voiceServerCommand(const std::vector<std::string>& args);  // tamovox-voice-server ctl ...
 
     const std::string& dir() const { return dir_; }
