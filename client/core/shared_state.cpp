@@ -3,8 +3,10 @@
 namespace tamovox {
 
 namespace {
-SharedState g_shared;  // static storage: lives for the whole process
-}
+// Never freed: threads that end only with the process keep using it while exit() runs
+// (a lost display makes the toolkit call exit()), so it must have no destructor to run.
+SharedState& g_shared = *new SharedState();
+}  // namespace
 
 SharedState& shared() { return g_shared; }
 

@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -85,6 +86,14 @@ std::thread namedThread(const char* name, Entry entry)
     });
 }
 
+std::atomic<bool> g_microphoneGainRestored{false};
+
+void restoreMicrophoneGain()
+{
+    if (!g_microphoneGainRestored.exchange(true))
+        setCaptureVolume(shared().audio.savedMicrophoneGain);
+}
+
 void startThreads()
 {
     // These threads end with the process.
@@ -133,6 +142,8 @@ int startUp(int& exitCode)
     logLifecycle("start: push-to-talk lock");
     // 9 - 11.
     s.audio.savedMicrophoneGain = getCaptureVolume();
+    // A lost display ends the program through exit(), past the shutdown: put the level back then too.
+    std::atexit(restoreMicrophoneGain);
     resetInputDeviceTable();
     createOpusDecoder();
     logLifecycle("start: audio set-up");
@@ -234,7 +245,7 @@ void shutDown()
         s.timers.deviceThread.join();
     }
     logLifecycle("shutdown: device thread");
-    setCaptureVolume(s.audio.savedMicrophoneGain);
+    restoreMicrophoneGain();
     logLifecycle("shutdown: microphone gain");
 }
 

@@ -2,6 +2,7 @@
 // through its lifecycle log on standard error.
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -9,6 +10,8 @@
 
 #include <chrono>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -18,10 +21,12 @@ constexpr const char* kSecondInstanceText =
 
 class Client {
 public:
-    Client(const QString& runtimeDir, const QString& skinDir)
+    Client(const QString& runtimeDir, const QString& skinDir, const QString& display = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_QPA_PLATFORM", display.isEmpty() ? "offscreen" : "xcb");
+        if (!display.isEmpty())
+            env.insert("DISPLAY", display);
         env.insert("TAMOVOX_LOG", "1");
         env.insert("TAMOVOX_UNATTENDED", "0");
         env.insert("TAMOVOX_MACHINE_ID", "0000000305441741");
@@ -168,6 +173,23 @@ TEST_F(Startup, MissingSkinFilesAreReportedThenShutDownInOrder)
         EXPECT_EQ(client.log().contains("run: message loop ends at its first turn"), !c.reachesLoop);
         EXPECT_TRUE(client.log().contains("shutdown: done"));
     }
+}
+
+TEST_F(Startup, LostDisplayEndsTheClientWithoutACrash)
+{
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty())
+        GTEST_SKIP() << "Xvfb is not installed";
+    const QString display = ":" + QString::number(200 + getpid() % 50);
+    QProcess xvfb;
+    xvfb.start("Xvfb", {display, "-nolisten", "tcp"});
+    ASSERT_TRUE(xvfb.waitForStarted());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Client client(runtime.path(), TAMOVOX_SKIN_DIR, display);
+    ASSERT_TRUE(client.waitFor("run: message loop")) << client.log().toStdString();
+    xvfb.kill();
+    xvfb.waitForFinished(5000);
+    // The toolkit ends the program with exit(1); threads still running must not turn that into an abort.
+    EXPECT_EQ(client.waitForExit(), 1) << client.log().toStdString();
 }
 
 }  // namespace
