@@ -49,12 +49,27 @@ if [ -n "$talker_display" ]; then
   sleep 0.5
 fi
 
+# With the web server the listener is greeted by name and shows the talker's picture and profile.
+web_env=()
+web_server=$build/bin/tamovox-web-server
+if [ -x "$web_server" ]; then
+  "$web_server" --address 127.0.0.1 --port 0 --data "$work/web" >"$work/web.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do grep -q "listening on" "$work/web.log" 2>/dev/null && break; sleep 0.05; done
+  url=$(sed -n 's/.*listening on \(https:[^ ]*\).*/\1/p' "$work/web.log" | head -n 1)
+  "$web_server" enrol --data "$work/web" --machine-id "${TAMOVOX_MACHINE_ID:-0000000000004242}" --name Camille \
+    --first-name Camille --city Lyon --phrase "Bonjour à tous !" >/dev/null
+  "$web_server" enrol --data "$work/web" --machine-id 0000000000004243 --name "Radio Test" \
+    --first-name Radio --city Brest --phrase "Essai, un, deux" >/dev/null
+  web_env=(TAMOVOX_WEB_URL="$url" TAMOVOX_CA_FILE="$work/web/cert.pem")
+fi
+
 # The client opens its skin by bare name in its working folder; boxes close themselves. Each
 # client has its own runtime folder (the single-instance lock) and machine identifier.
 start_client() {  # display machine-id
   mkdir -p "$work/run$1"
-  (cd "$build/skin-files" && DISPLAY=":$1" XDG_RUNTIME_DIR="$work/run$1" TAMOVOX_UNATTENDED=1 PULSE_SERVER=$PULSE_SERVER \
-     TAMOVOX_VOICE_SERVER=$voice TAMOVOX_MACHINE_ID=$2 exec "$client") >"$work/client$1.log" 2>&1 &
+  (cd "$build/skin-files" && env "${web_env[@]}" DISPLAY=":$1" XDG_RUNTIME_DIR="$work/run$1" TAMOVOX_UNATTENDED=1 PULSE_SERVER=$PULSE_SERVER \
+     TAMOVOX_VOICE_SERVER=$voice TAMOVOX_MACHINE_ID=$2 "$client") >"$work/client$1.log" 2>&1 &
   pids=($! "${pids[@]}")
 }
 start_client "$display" "${TAMOVOX_MACHINE_ID:-0000000000004242}"
