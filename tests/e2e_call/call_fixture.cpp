@@ -121,7 +121,7 @@ CallNetwork::CallNetwork(int lastOctet)
     char templ[] = "/tmp/tamovox-call-XXXXXX";
     dir_ = mkdtemp(templ) ? templ : "/tmp/tamovox-call";
     address_ = "127.0.0." + std::to_string(lastOctet);
-    display_ = ":" + std::to_string(100 + lastOctet);
+    display_ = std::string(1, ':').append(std::to_string(100 + lastOctet));  // operator+ trips GCC 12 -Wrestrict
 }
 
 CallNetwork::~CallNetwork()
