@@ -92,14 +92,18 @@ std::string joinLookupLines(const LookupReply& reply)
     return joined.substr(0, 2 * kLookupLineBytes);
 }
 
+// Leading blanks and an optional sign, as strtol takes them; true for a minus.
+static bool skipBlanksAndSign(std::string_view text, std::size_t& i)
+{
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    return i < text.size() && (text[i] == '+' || text[i] == '-') && text[i++] == '-';
+}
+
 int parseDecimalPrefix(std::string_view text)
 {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    const bool negative = skipBlanksAndSign(text, i);
     long long value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
@@ -112,11 +116,7 @@ int parseDecimalPrefix(std::string_view text)
 std::uint32_t parseHexColour(std::string_view text)
 {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    const bool negative = skipBlanksAndSign(text, i);
     auto hexDigit = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
