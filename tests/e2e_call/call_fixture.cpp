@@ -203,7 +203,8 @@ bool CallNetwork::startDisplay()
 {
     xvfb_ = spawnProgram({"Xvfb", display_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, dir_, dir_ + "/xvfb.log");
     for (int i = 0; i < 100; ++i) {
-        if (run({"xdotool", "getmouselocation"}, {"DISPLAY=" + display_}) == 0) {
+        // Our own server must be the one answering: another on the same display would go away under us.
+        if (alive(xvfb_) && run({"xdotool", "getmouselocation"}, {"DISPLAY=" + display_}) == 0) {
             run({"xset", "r", "off"}, {"DISPLAY=" + display_});  // a held key is one press, as on a desk
             return true;
         }
