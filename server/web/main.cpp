@@ -88,16 +88,11 @@ int enrolCommand(const std::map<std::string, std::string>& o)
     Store store;
     if (!openStore(store, option(o, "data")))
         return 1;
-    Profile p;
-    p.machineId = option(o, "machine-id");
-    p.displayName = option(o, "name");
-    p.firstName = option(o, "first-name");
-    p.nickname = option(o, "nickname");
-    p.city = option(o, "city");
-    p.phrase = option(o, "phrase");
-    p.day = option(o, "day");
-    p.email = option(o, "email");
-    p.folder = option(o, "folder");
+    // The options are the form's field names with dashes.
+    const Profile p = profileFromFields([&o](std::string field) {
+        std::replace(field.begin(), field.end(), '_', '-');
+        return option(o, field.c_str());
+    });
     std::string picture;
     if (const std::string file = option(o, "picture"); !file.empty()) {
         std::ifstream in(file, std::ios::binary);

@@ -159,14 +159,7 @@ void installRoutes(httplib::Server& server, Store& store)
             res.status = req.body.size() > kMaxEnrolmentBytes ? 413 : 400;
             return res.set_content(errorPage("Inscription refusée", "Formulaire invalide ou trop volumineux."), kHtml);
         }
-        Profile profile;
-        profile.machineId = formValue(req, "machine_id");
-        profile.displayName = formValue(req, "name");
-        profile.firstName = formValue(req, "first_name");
-        profile.nickname = formValue(req, "nickname");
-        profile.city = formValue(req, "city");
-        profile.phrase = formValue(req, "phrase");
-        profile.email = formValue(req, "email");
+        const Profile profile = profileFromFields([&req](const char* field) { return formValue(req, field); });
         const std::string picture = formValue(req, "picture");
         const auto created =
             enrolAccount(store, profile, {reinterpret_cast<const std::uint8_t*>(picture.data()), picture.size()});
