@@ -17,8 +17,19 @@ start_daemon() {
   HOME=$dir XDG_RUNTIME_DIR=$dir XDG_CONFIG_HOME=$dir pulseaudio -n -F "$dir/pa.conf" --exit-idle-time=-1 \
     --daemonize=no --system=false --disallow-exit --log-target=file:"$dir/pulse.log" >/dev/null 2>&1 &
   pid=$!
-  for _ in $(seq 200); do [ -S "$dir/native" ] && break; sleep 0.05; done
   echo "$pid" > "$dir/pid"
+  # Up once it answers a client, not when its socket appears.
+  for _ in $(seq 600); do
+    PULSE_SERVER=unix:$dir/native pactl info >/dev/null 2>&1 && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if ! PULSE_SERVER=unix:$dir/native pactl info >/dev/null 2>&1; then
+    echo "pulse-private: the sound daemon in $dir did not answer within 30 s; its log:" >&2
+    tail -20 "$dir/pulse.log" >&2 2>/dev/null || true
+    stop_daemon
+    exit 1
+  fi
   : > "$dir/keepers"
   for name in $(cat "$dir/mouths" 2>/dev/null); do
     PULSE_SERVER=unix:$dir/native parec --latency-msec=20 --raw -d "$name.monitor" >/dev/null 2>&1 &

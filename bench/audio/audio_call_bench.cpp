@@ -175,9 +175,9 @@ int main()
         std::fprintf(stderr, "audio_call_bench: %s\n", why.c_str());
         return 2;
     }
-    CallNetwork net(81);
+    CallNetwork net;
     if (!net.startPulse({"earA", "earB", "--mouth", "feedA=0", "--mouth", "quietB=0"}) || !net.startVoiceServer() || !net.startDisplay()) {
-        std::fprintf(stderr, "audio_call_bench: could not start the sound daemon, the voice server or the display\n");
+        std::fprintf(stderr, "audio_call_bench: %s\n", net.why().c_str());
         return 1;
     }
     Child a = net.startClient({"a", "1000000000000001", "feedA.monitor", "earA"});

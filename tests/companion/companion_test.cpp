@@ -40,7 +40,16 @@ TEST(CompanionText, Windows1252RoundTrip)
 
 TEST(CompanionProcess, QuitsOnTheQuitByte)
 {
-    const int port = 20000 + getpid() % 20000;
+    // A port nothing holds now: the system's pick, released for the companion to bind.
+    const int probe = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t anyLength = sizeof any;
+    ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&any), &anyLength);
+    close(probe);
+    const int port = ntohs(any.sin_port);
     const std::string portText = std::to_string(port);
     const char* argv[] = {TALKR_BINARY, "--port", portText.c_str(), nullptr};
     pid_t pid = -1;
@@ -53,7 +62,7 @@ TEST(CompanionProcess, QuitsOnTheQuitByte)
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int status = -1;
     // Resend until the companion has bound its port and ended.
-    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+    for (int i = 0; i < 600 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
         const unsigned char quit = 0xFF;
         sendto(sock, &quit, 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -6,10 +6,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "loopback.h"
+#include "processes.h"
+#include "xvfb.h"
 
-#include <chrono>
-#include <thread>
+#include <gtest/gtest.h>
 
 #include <unistd.h>
 
@@ -33,10 +34,14 @@ public:
         env.insert("XDG_RUNTIME_DIR", runtimeDir);
         env.insert("PULSE_SERVER", "unix:" + runtimeDir + "/no-sound-server");
         env.insert("TAMOVOX_WEB_URL", "https://127.0.0.1:9");  // nothing listens: fetches fail at once
-        env.insert("TAMOVOX_VOICE_SERVER", "127.0.0.1");
+        env.insert("TAMOVOX_VOICE_SERVER", QString::fromStdString(voiceServer_.text()));  // nothing there
         process_.setProcessEnvironment(env);
         process_.setWorkingDirectory(skinDir);
+        process_.setChildProcessModifier([] { setpgid(0, 0); });
         process_.start(TAMOVOX_CLIENT_BINARY, QStringList{});
+        if (process_.waitForStarted())
+            group_ = static_cast<pid_t>(process_.processId());
+        tamovox::testing::guardGroup(group_);
     }
     ~Client()
     {
@@ -44,12 +49,13 @@ public:
             process_.kill();
             process_.waitForFinished(5000);
         }
+        tamovox::testing::killGroup(group_);
     }
 
-    // Waits until the log holds line, or the process ends, or 30 s pass.
+    // Waits until the log holds line, or the process ends, or 60 s pass.
     bool waitFor(const QString& line)
     {
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; i < 600; ++i) {
             process_.waitForReadyRead(100);
             log_ += QString::fromUtf8(process_.readAllStandardError());
             if (log_.contains(line))
@@ -62,7 +68,7 @@ public:
 
     int waitForExit()
     {
-        if (!process_.waitForFinished(30000))
+        if (!process_.waitForFinished(60000))
             return -1000;
         log_ += QString::fromUtf8(process_.readAllStandardError());
         return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
@@ -73,7 +79,9 @@ public:
     const QString& log() const { return log_; }
 
 private:
+    tamovox::testing::LoopbackAddress voiceServer_;
     QProcess process_;
+    pid_t group_ = -1;
     QString log_;
 };
 
@@ -179,15 +187,11 @@ TEST_F(Startup, LostDisplayEndsTheClientWithoutACrash)
 {
     if (QStandardPaths::findExecutable("Xvfb").isEmpty())
         GTEST_SKIP() << "Xvfb is not installed";
-    const QString display = ":" + QString::number(200 + getpid() % 50);
-    QProcess xvfb;
-    xvfb.start("Xvfb", {display, "-nolisten", "tcp"});
-    ASSERT_TRUE(xvfb.waitForStarted());
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Client client(runtime.path(), TAMOVOX_SKIN_DIR, display);
+    tamovox::testing::XvfbDisplay xvfb;
+    ASSERT_TRUE(xvfb.start(runtime.filePath("xvfb.log").toStdString())) << xvfb.why();
+    Client client(runtime.path(), TAMOVOX_SKIN_DIR, QString::fromStdString(xvfb.name()));
     ASSERT_TRUE(client.waitFor("run: message loop")) << client.log().toStdString();
-    xvfb.kill();
-    xvfb.waitForFinished(5000);
+    xvfb.stop();
     // The toolkit ends the program with exit(1); threads still running must not turn that into an abort.
     EXPECT_EQ(client.waitForExit(), 1) << client.log().toStdString();
 }

@@ -3,29 +3,19 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-#include <thread>
-
-extern char** environ;
+#include <filesystem>
 
 namespace tamovox::e2e {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 bool executable(const char* path) { return access(path, X_OK) == 0; }
 
@@ -37,102 +27,24 @@ bool onPath(const char* program)
 
 }  // namespace
 
-Child spawnProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& dir,
-                   const std::string& logPath)
-{
-    Child child;
-    child.log = logPath;
-    pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (fd >= 0) {
-            dup2(fd, 1);
-            dup2(fd, 2);
-            close(fd);
-        }
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0)
-            dup2(devnull, 0);
-        if (!dir.empty() && chdir(dir.c_str()) != 0)
-            _exit(126);
-        for (const std::string& e : env)
-            putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    child.pid = pid;
-    return child;
-}
-
-bool alive(const Child& child)
-{
-    if (child.pid <= 0)
-        return false;
-    int status = 0;
-    return waitpid(child.pid, &status, WNOHANG) == 0;
-}
-
-int waitExit(Child& child, int timeoutMs)
-{
-    for (int waited = 0; child.pid > 0 && waited <= timeoutMs; waited += 50) {
-        int status = 0;
-        if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
-            child.pid = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return -1;
-}
-
-void stop(Child& child)
-{
-    if (child.pid <= 0)
-        return;
-    kill(child.pid, SIGTERM);
-    for (int i = 0; i < 60; ++i) {
-        int status = 0;
-        if (waitpid(child.pid, &status, WNOHANG) != 0) {
-            child.pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    kill(child.pid, SIGKILL);
-    waitpid(child.pid, nullptr, 0);
-    child.pid = -1;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-CallNetwork::CallNetwork(int lastOctet)
+CallNetwork::CallNetwork()
 {
     char templ[] = "/tmp/tamovox-call-XXXXXX";
-    dir_ = mkdtemp(templ) ? templ : "/tmp/tamovox-call";
-    address_ = "127.0.0." + std::to_string(lastOctet);
-    display_ = std::string(1, ':').append(std::to_string(100 + lastOctet));  // operator+ trips GCC 12 -Wrestrict
+    dir_ = mkdtemp(templ) ? templ : "";
 }
 
 CallNetwork::~CallNetwork()
 {
     for (Child& c : clients_)
-        stop(c);
+        if (waitpid(c.pid, nullptr, WNOHANG) == 0)  // still running, and not reaped by the test
+            stop(c);
     stopVoiceServer();
-    stop(xvfb_);
+    display_.stop();
     stopPulse();
-    if (!std::getenv("TAMOVOX_KEEP_TEST_DIR"))
-        run({"rm", "-rf", dir_});
+    for (pid_t group : pulseGroups_)
+        testing::killGroup(group);
+    if (!dir_.empty() && !std::getenv("TAMOVOX_KEEP_TEST_DIR"))
+        std::filesystem::remove_all(dir_);
 }
 
 std::string CallNetwork::missingPrerequisite()
@@ -141,7 +53,7 @@ std::string CallNetwork::missingPrerequisite()
         return "the client is not built";
     if (std::string(VOICE_SERVER_BIN).empty() || !executable(VOICE_SERVER_BIN))
         return "the reference voice server is not built";
-    for (const char* program : {"pulseaudio", "Xvfb", "xdotool"})
+    for (const char* program : {"pulseaudio", "pactl", "Xvfb", "xdotool"})
         if (!onPath(program))
             return std::string(program) + " is not installed (tools/deps.sh)";
     return {};
@@ -149,48 +61,70 @@ std::string CallNetwork::missingPrerequisite()
 
 int CallNetwork::run(const std::vector<std::string>& argv, const std::vector<std::string>& env)
 {
-    Child c = spawnProgram(argv, env, {}, dir_ + "/commands.log");
-    int status = 0;
-    waitpid(c.pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testing::runProgram(argv, testing::withEnv(env), dir_ + "/commands.log");
+}
+
+int CallNetwork::pulseScript(const std::string& command, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {PULSE_SCRIPT, command, dir_ + "/pulse"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    // The daemon stays in the script's process group when the script ends: that group is ours to end.
+    Child script = testing::spawnProgram(argv, {}, dir_ + "/pulse-script.log");
+    if (script.pid > 0)
+        pulseGroups_.push_back(script.pid);
+    const int code = waitExit(script, 60000);
+    if (script.pid > 0) {
+        stop(script);
+        return -1;
+    }
+    return code;
 }
 
 bool CallNetwork::startPulse(const std::vector<std::string>& args)
 {
-    std::vector<std::string> argv = {PULSE_SCRIPT, "start", dir_ + "/pulse"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    pulseStarted_ = run(argv) == 0;
-    struct stat st{};
-    return pulseStarted_ && stat((dir_ + "/pulse/native").c_str(), &st) == 0;
+    if (address_.text().empty() || dir_.empty()) {
+        why_ = "no loopback address or test folder could be had";
+        return false;
+    }
+    pulseStarted_ = true;
+    if (pulseScript("start", args) != 0) {
+        why_ = "the private sound daemon did not come up:\n" + readFile(dir_ + "/pulse-script.log");
+        return false;
+    }
+    return true;
 }
 
 bool CallNetwork::restartPulse()
 {
-    struct stat st{};
-    return run({PULSE_SCRIPT, "restart", dir_ + "/pulse"}) == 0 && stat((dir_ + "/pulse/native").c_str(), &st) == 0;
+    if (pulseScript("restart", {}) != 0) {
+        why_ = "the private sound daemon did not come back:\n" + readFile(dir_ + "/pulse-script.log");
+        return false;
+    }
+    return true;
 }
 
 void CallNetwork::stopPulse()
 {
     if (pulseStarted_)
-        run({PULSE_SCRIPT, "stop", dir_ + "/pulse"});
+        pulseScript("stop", {});
     pulseStarted_ = false;
 }
 
 bool CallNetwork::startVoiceServer()
 {
-    voiceServer_ = spawnProgram({VOICE_SERVER_BIN, "--bind", address_, "--control-socket", dir_ + "/voice.ctl",
-                                 "--stats-interval", "0"},
-                                {}, dir_, dir_ + "/voice-server.log");
-    for (int i = 0; i < 100; ++i) {
-        struct stat st{};
-        if (stat((dir_ + "/voice.ctl").c_str(), &st) == 0)
-            return true;
-        if (!alive(voiceServer_))
-            return false;
-        std::this_thread::sleep_for(50ms);
+    const std::string log = dir_ + "/voice-server.log";
+    const std::size_t before = readFile(log).size();  // it appends when restarted
+    voiceServer_ = testing::spawnProgram({VOICE_SERVER_BIN, "--bind", address(), "--control-socket", dir_ + "/voice.ctl",
+                                          "--stats-interval", "0"},
+                                         testing::withEnv({}, dir_), log);
+    // It says so once every port is bound and the operator socket is made.
+    const bool up = waitUntil(
+        [&] { return readFile(log).find("listening on", before) != std::string::npos || !alive(voiceServer_); }, 30000);
+    if (!up || !alive(voiceServer_)) {
+        why_ = "the voice server on " + address() + " did not come up:\n" + readFile(log);
+        return false;
     }
-    return alive(voiceServer_);
+    return true;
 }
 
 void CallNetwork::stopVoiceServer()
@@ -201,16 +135,12 @@ void CallNetwork::stopVoiceServer()
 
 bool CallNetwork::startDisplay()
 {
-    xvfb_ = spawnProgram({"Xvfb", display_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, dir_, dir_ + "/xvfb.log");
-    for (int i = 0; i < 100; ++i) {
-        // Our own server must be the one answering: another on the same display would go away under us.
-        if (alive(xvfb_) && run({"xdotool", "getmouselocation"}, {"DISPLAY=" + display_}) == 0) {
-            run({"xset", "r", "off"}, {"DISPLAY=" + display_});  // a held key is one press, as on a desk
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
+    if (!display_.start(displayLog())) {
+        why_ = display_.why();
+        return false;
     }
-    return false;
+    run({"xset", "r", "off"}, {display_.env()});  // a held key is one press, as on a desk
+    return true;
 }
 
 Child CallNetwork::startClient(const ClientSpec& spec)
@@ -219,11 +149,11 @@ Child CallNetwork::startClient(const ClientSpec& spec)
     mkdir(home.c_str(), 0700);
     std::vector<std::string> env = {
         "QT_QPA_PLATFORM=xcb",
-        "DISPLAY=" + display_,
+        display_.env(),
         "TAMOVOX_UNATTENDED=1",
         "TAMOVOX_MACHINE_ID=" + spec.machineId,
-        "TAMOVOX_VOICE_SERVER=" + address_,
-        "TAMOVOX_WEB_URL=https://" + address_ + ":9",  // no web server: its fetches fail at once
+        "TAMOVOX_VOICE_SERVER=" + address(),
+        "TAMOVOX_WEB_URL=https://" + address() + ":9",  // no web server: its fetches fail at once
         "XDG_RUNTIME_DIR=" + home,
         "HOME=" + home,
         "PULSE_SERVER=" + pulseServer(),
@@ -231,52 +161,53 @@ Child CallNetwork::startClient(const ClientSpec& spec)
         "PULSE_SINK=" + spec.sink,
     };
     env.insert(env.end(), spec.env.begin(), spec.env.end());
-    Child c = spawnProgram({TAMOVOX_BIN}, env, SKIN_DIR, dir_ + "/" + spec.name + ".log");
+    Child c = testing::spawnProgram({TAMOVOX_BIN}, testing::withEnv(env, SKIN_DIR), dir_ + "/" + spec.name + ".log");
     clients_.push_back(c);
     return c;
 }
 
-unsigned long CallNetwork::mainWindowOf(const Child& client)
+unsigned long CallNetwork::mainWindowOf(Child& client)
 {
     const std::string out = dir_ + "/window-" + std::to_string(client.pid);
-    for (int i = 0; i < 150; ++i) {
-        Child c = spawnProgram({"xdotool", "search", "--all", "--onlyvisible", "--pid", std::to_string(client.pid), "--name",
-                                "^TAMO-VOX$"},
-                               {"DISPLAY=" + display_}, {}, out);
-        int status = 0;
-        waitpid(c.pid, &status, 0);
-        unsigned long id = std::strtoul(readFile(out).c_str(), nullptr, 10);
-        unlink(out.c_str());
-        if (id)
-            return id;
-        std::this_thread::sleep_for(100ms);
-    }
-    return 0;
+    unsigned long id = 0;
+    waitUntil(
+        [&] {
+            if (!alive(client))
+                return true;
+            testing::runProgram({"xdotool", "search", "--all", "--onlyvisible", "--pid", std::to_string(client.pid),
+                                 "--name", "^TAMO-VOX$"},
+                                testing::withEnv({display_.env()}), out);
+            id = std::strtoul(readFile(out).c_str(), nullptr, 10);
+            unlink(out.c_str());
+            return id != 0;
+        },
+        30000, 100);
+    return id;
 }
 
 bool CallNetwork::keyDown(unsigned long window, const std::string& key)
 {
     const std::string w = std::to_string(window);
-    return run({"xdotool", "windowfocus", "--sync", w}, {"DISPLAY=" + display_}) == 0 &&
-           run({"xdotool", "keydown", key}, {"DISPLAY=" + display_}) == 0;
+    return run({"xdotool", "windowfocus", "--sync", w}, {display_.env()}) == 0 &&
+           run({"xdotool", "keydown", key}, {display_.env()}) == 0;
 }
 
 bool CallNetwork::keyUp(unsigned long window, const std::string& key)
 {
     const std::string w = std::to_string(window);
-    return run({"xdotool", "windowfocus", "--sync", w}, {"DISPLAY=" + display_}) == 0 &&
-           run({"xdotool", "keyup", key}, {"DISPLAY=" + display_}) == 0;
+    return run({"xdotool", "windowfocus", "--sync", w}, {display_.env()}) == 0 &&
+           run({"xdotool", "keyup", key}, {display_.env()}) == 0;
 }
 
 bool CallNetwork::moveWindow(unsigned long window, int x, int y)
 {
     return run({"xdotool", "windowmove", "--sync", std::to_string(window), std::to_string(x), std::to_string(y)},
-               {"DISPLAY=" + display_}) == 0;
+               {display_.env()}) == 0;
 }
 
 bool CallNetwork::captureWindow(unsigned long window, const std::string& pngPath)
 {
-    return run({"import", "-window", std::to_string(window), "png:" + pngPath}, {"DISPLAY=" + display_}) == 0;
+    return run({"import", "-window", std::to_string(window), "png:" + pngPath}, {display_.env()}) == 0;
 }
 
 bool CallNetwork::voiceServerCommand(const std::vector<std::string>& args)
@@ -284,6 +215,35 @@ bool CallNetwork::voiceServerCommand(const std::vector<std::string>& args)
     std::vector<std::string> argv = {VOICE_SERVER_BIN, "ctl", "--socket", dir_ + "/voice.ctl"};
     argv.insert(argv.end(), args.begin(), args.end());
     return run(argv) == 0;
+}
+
+bool CallNetwork::waitForSound(const std::string& source, double minRms, int timeoutMs)
+{
+    return waitUntil([&] { return rms(record(pulseServer(), source, 8000, 200), 0) > minRms; }, timeoutMs, 1);
+}
+
+bool CallNetwork::waitForChimesPlayed(int timeoutMs)
+{
+    const std::string out = dir_ + "/sink-inputs";
+    return waitUntil(
+        [&] {
+            std::remove(out.c_str());
+            if (testing::runProgram({"pactl", "list", "sink-inputs"}, testing::withEnv({"PULSE_SERVER=" + pulseServer()}),
+                                    out) != 0)
+                return false;
+            return readFile(out).find("media.name = \"chime\"") == std::string::npos;
+        },
+        timeoutMs, 100);
+}
+
+bool CallNetwork::waitForSilence(const std::string& source, double maxRms, int timeoutMs)
+{
+    return waitUntil(
+        [&] {
+            const std::vector<std::int16_t> v = record(pulseServer(), source, 8000, 200);
+            return !v.empty() && rms(v, 0) < maxRms && rms(v, 1) < maxRms;
+        },
+        timeoutMs, 1);
 }
 
 std::vector<std::int16_t> record(const std::string& server, const std::string& source, int rate, int ms)

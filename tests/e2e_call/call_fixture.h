@@ -1,7 +1,11 @@
 // A private voice network for end-to-end tests: a PulseAudio daemon of its own (tools/pulse-private.sh),
-// the reference voice server on a loopback address of the test's own, an Xvfb display, real tamovox
-// clients, and what a user would hear: recordings of a sink's monitor and their pitch.
+// the reference voice server on a loopback address of the test's own, an Xvfb display of its own,
+// real tamovox clients, and what a user would hear: recordings of a sink's monitor and their pitch.
 #pragma once
+
+#include "loopback.h"
+#include "processes.h"
+#include "xvfb.h"
 
 #include <sys/types.h>
 
@@ -11,19 +15,13 @@
 
 namespace tamovox::e2e {
 
-struct Child {
-    pid_t pid = -1;
-    std::string log;  // stdout and stderr
-};
-
-// Starts a program with extra environment variables (NAME=value) in dir; output goes to logPath.
-Child spawnProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& dir,
-                   const std::string& logPath);
-bool alive(const Child& child);
-// Waits up to timeoutMs for the child to end; its exit code, or -1 if it still runs or was killed.
-int waitExit(Child& child, int timeoutMs);
-void stop(Child& child);  // SIGTERM, then SIGKILL after 3 s; reaps it
-std::string readFile(const std::string& path);
+using testing::Child;
+using testing::alive;
+using testing::readFile;
+using testing::stop;
+using testing::waitExit;
+using testing::waitForText;
+using testing::waitUntil;
 
 struct ClientSpec {
     std::string name;       // folder and log name
@@ -33,10 +31,12 @@ struct ClientSpec {
     std::vector<std::string> env = {};  // extra NAME=value, set after the defaults so they win
 };
 
+// Everything it starts is stopped by its destructor, or by the watchdog if the test is killed.
+// Each start waits until what it started is ready and returns false with why() saying what did
+// not come up.
 class CallNetwork {
 public:
-    // lastOctet picks 127.0.0.lastOctet for the voice server and :lastOctet+100 for the display.
-    explicit CallNetwork(int lastOctet);
+    CallNetwork();  // a loopback address and a folder of its own
     ~CallNetwork();
     CallNetwork(const CallNetwork&) = delete;
     CallNetwork& operator=(const CallNetwork&) = delete;
@@ -52,8 +52,8 @@ public:
     void stopVoiceServer();
     bool startDisplay();
     Child startClient(const ClientSpec& spec);
-    // The client's main window on the display, 0 if it does not appear within 15 s.
-    unsigned long mainWindowOf(const Child& client);
+    // The client's main window on the display, 0 if it does not appear within 30 s.
+    unsigned long mainWindowOf(Child& client);
     bool keyDown(unsigned long window, const std::string& key);
     bool keyUp(unsigned long window, const std::string& key);
     // Without a window manager every window opens at the same place; a capture needs its window uncovered.
@@ -62,19 +62,30 @@ public:
     bool captureWindow(unsigned long window, const std::string& pngPath);
     bool voiceServerCommand(const std::vector<std::string>& args);  // tamovox-voice-server ctl ...
 
+    // Records 200 ms at a time from a sink's monitor until its left channel carries more than
+    // minRms (a tone arrived) or, for waitForSilence, both channels less than maxRms.
+    bool waitForSound(const std::string& source, double minRms, int timeoutMs);
+    bool waitForSilence(const std::string& source, double maxRms, int timeoutMs);
+    // Until no client's start chime plays any more: its stream is made before the window shows.
+    bool waitForChimesPlayed(int timeoutMs);
+
     const std::string& dir() const { return dir_; }
     std::string pulseServer() const { return "unix:" + dir_ + "/pulse/native"; }
-    std::string address() const { return address_; }
+    const std::string& address() const { return address_.text(); }
+    const std::string& why() const { return why_; }
+    std::string displayLog() const { return dir_ + "/xvfb.log"; }
 
 private:
     int run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    int pulseScript(const std::string& command, const std::vector<std::string>& args);
 
+    testing::LoopbackAddress address_;
     std::string dir_;
-    std::string address_;
-    std::string display_;
-    Child xvfb_;
+    std::string why_;
+    testing::XvfbDisplay display_;
     Child voiceServer_;
     std::vector<Child> clients_;
+    std::vector<pid_t> pulseGroups_;  // the scripts' groups, where the daemon and its readers run
     bool pulseStarted_ = false;
 };
 

@@ -2,24 +2,22 @@
 // survives its sound server and its voice server going away and coming back.
 //
 // Push-to-talk is the space bar, sent with xdotool to the client's window under Xvfb: the same
-// path as a user's key press. Each test has its own daemon, voice server address and display.
+// path as a user's key press. Each test has its own daemon, voice server address and display, and
+// waits for sound to arrive rather than for a fixed time.
 #include "call_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <future>
-#include <thread>
 
 namespace tamovox::e2e {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr int kRate = 8000;
 constexpr double kSilenceRms = 100;  // far below the 440 Hz mouth, which arrives at about 11000
 constexpr double kToneRms = 2000;
+constexpr int kArrivalMs = 30000;    // generous: only a fault takes this long, a busy machine does not
 
 struct Heard {
     std::vector<std::int16_t> a, b;
@@ -27,35 +25,57 @@ struct Heard {
 
 class Call : public ::testing::Test {
 protected:
-    void startCall(int lastOctet)
+    void startNetwork(const std::vector<std::string>& pulseArgs)
+    {
+        net = std::make_unique<CallNetwork>();
+        ASSERT_TRUE(net->startPulse(pulseArgs)) << net->why();
+        ASSERT_TRUE(net->startVoiceServer()) << net->why();
+        ASSERT_TRUE(net->startDisplay()) << net->why();
+    }
+    void startCall()
     {
         if (std::string why = CallNetwork::missingPrerequisite(); !why.empty())
             GTEST_SKIP() << why;
-        net = std::make_unique<CallNetwork>(lastOctet);
-        ASSERT_TRUE(net->startPulse({"earA", "earB", "--mouth", "mouthA=440", "--mouth", "mouthB=660"}));
-        ASSERT_TRUE(net->startVoiceServer());
-        ASSERT_TRUE(net->startDisplay());
+        ASSERT_NO_FATAL_FAILURE(startNetwork({"earA", "earB", "--mouth", "mouthA=440", "--mouth", "mouthB=660"}));
         a = net->startClient({"a", "1000000000000001", "mouthA.monitor", "earA"});
         b = net->startClient({"b", "1000000000000002", "mouthB.monitor", "earB"});
         windowA = net->mainWindowOf(a);
         windowB = net->mainWindowOf(b);
-        ASSERT_NE(windowA, 0u) << readFile(a.log);
-        ASSERT_NE(windowB, 0u) << readFile(b.log);
-        std::this_thread::sleep_for(2s);  // hellos and presence reach the server
+        ASSERT_NE(windowA, 0u) << "A's window did not appear\n" << readFile(a.log);
+        ASSERT_NE(windowB, 0u) << "B's window did not appear\n" << readFile(b.log);
+        // Each greets its user with a chime: the call starts once both ears are quiet.
+        ASSERT_TRUE(net->waitForChimesPlayed(kArrivalMs));
+        ASSERT_TRUE(net->waitForSilence("earA.monitor", kSilenceRms, kArrivalMs));
+        ASSERT_TRUE(net->waitForSilence("earB.monitor", kSilenceRms, kArrivalMs));
     }
 
-    // Holds space on one window and records both ears while the sound flows.
+    // Holds space on one window until the other ear hears it (the listener's playback drained, the
+    // talker's microphone open, the playout filled), then records both ears for a second.
     Heard talk(unsigned long window)
+    {
+        const std::string listener = window == windowA ? "earB.monitor" : "earA.monitor";
+        Heard heard;
+        EXPECT_TRUE(net->keyDown(window, "space"));
+        EXPECT_TRUE(net->waitForSound(listener, kToneRms, kArrivalMs)) << "nothing reached " << listener;
+        recordBoth(heard);
+        EXPECT_TRUE(net->keyUp(window, "space"));
+        EXPECT_TRUE(net->waitForSilence(listener, kSilenceRms, kArrivalMs)) << listener << " still sounds after the release";
+        return heard;
+    }
+    // Holds space where nothing can arrive: what both ears hear meanwhile.
+    Heard talkUnheard(unsigned long window)
     {
         Heard heard;
         EXPECT_TRUE(net->keyDown(window, "space"));
-        std::this_thread::sleep_for(1200ms);  // playback drains, microphone opens, playout fills
-        auto earA = std::async(std::launch::async, [&] { return record(net->pulseServer(), "earA.monitor", kRate, 1000); });
-        heard.b = record(net->pulseServer(), "earB.monitor", kRate, 1000);
-        heard.a = earA.get();
+        recordBoth(heard, 2000);
         EXPECT_TRUE(net->keyUp(window, "space"));
-        std::this_thread::sleep_for(800ms);
         return heard;
+    }
+    void recordBoth(Heard& heard, int ms = 1000)
+    {
+        auto earA = std::async(std::launch::async, [&] { return record(net->pulseServer(), "earA.monitor", kRate, ms); });
+        heard.b = record(net->pulseServer(), "earB.monitor", kRate, ms);
+        heard.a = earA.get();
     }
 
     void keepRecording(const std::string& name, const std::vector<std::int16_t>& v)
@@ -81,9 +101,12 @@ protected:
 
     void TearDown() override
     {
-        if (net && HasFailure())
+        if (net && HasFailure()) {
             for (const Child* c : {&a, &b})
-                std::fprintf(stderr, "---- %s\n%s\n", c->log.c_str(), readFile(c->log).c_str());
+                if (!c->log.empty())
+                    std::fprintf(stderr, "---- %s\n%s\n", c->log.c_str(), readFile(c->log).c_str());
+            std::fprintf(stderr, "---- voice server\n%s\n", readFile(net->dir() + "/voice-server.log").c_str());
+        }
     }
 
     std::unique_ptr<CallNetwork> net;
@@ -93,7 +116,7 @@ protected:
 
 TEST_F(Call, EachHearsTheOtherAndNeverItself)
 {
-    startCall(71);
+    startCall();
     Heard first = talk(windowA);
     expectTone(first.b, 440, "B hears A");
     expectSilence(first.a, "A does not hear itself");
@@ -107,14 +130,15 @@ TEST_F(Call, EachHearsTheOtherAndNeverItself)
 
 TEST_F(Call, OpusStreamKeepsLeftAndRightApart)
 {
-    startCall(72);
+    startCall();
     const std::string wav = net->dir() + "/stereo.wav";
-    ASSERT_TRUE(writeStereoToneWav(wav, 8000, 8.0, 440, 880));
+    // Long enough to outlast a slow start; the fixture stops the server before it ends.
+    ASSERT_TRUE(writeStereoToneWav(wav, 8000, 40.0, 440, 880));
     ASSERT_TRUE(net->keyDown(windowB, "9"));  // channel 9
     ASSERT_TRUE(net->keyUp(windowB, "9"));
-    std::this_thread::sleep_for(1s);
     ASSERT_TRUE(net->voiceServerCommand({"stream", "9", wav}));
-    std::this_thread::sleep_for(2500ms);  // the render path holds up to a second
+    // B hears it once its presence has moved it to channel 9 and its render stream has started.
+    ASSERT_TRUE(net->waitForSound("earB.monitor", kToneRms, kArrivalMs)) << "the stream never reached B";
     constexpr int kRenderRecordRate = 16000;
     const std::vector<std::int16_t> heard = record(net->pulseServer(), "earB.monitor", kRenderRecordRate, 2000);
     ASSERT_FALSE(heard.empty());
@@ -133,22 +157,22 @@ TEST_F(Call, OpusStreamKeepsLeftAndRightApart)
 
 TEST_F(Call, SurvivesItsSoundServerAndVoiceServerComingBack)
 {
-    startCall(73);
+    startCall();
     expectTone(talk(windowA).b, 440, "before");
 
-    ASSERT_TRUE(net->restartPulse());
-    std::this_thread::sleep_for(3s);  // the clients retry their streams every second
+    // The clients retry their streams every second; the next talk waits until sound flows again.
+    ASSERT_TRUE(net->restartPulse()) << net->why();
     EXPECT_TRUE(alive(a));
     EXPECT_TRUE(alive(b));
     expectTone(talk(windowA).b, 440, "after the sound server came back");
 
     net->stopVoiceServer();
-    Heard cut = talk(windowA);
+    Heard cut = talkUnheard(windowA);
     expectSilence(cut.b, "no voice server, no sound");
     EXPECT_TRUE(alive(a));
     EXPECT_TRUE(alive(b));
-    ASSERT_TRUE(net->startVoiceServer());
-    std::this_thread::sleep_for(3s);  // presence brings the clients back onto the server's channel
+    // Presence brings the clients back onto the new server's channel.
+    ASSERT_TRUE(net->startVoiceServer()) << net->why();
     expectTone(talk(windowA).b, 440, "after the voice server came back");
     EXPECT_NE(readFile(a.log).find("pas de serveur de son"), std::string::npos) << "the loss was reported";
 }
@@ -159,17 +183,14 @@ TEST_F(Call, AMicrophoneTheServerRefusesEndsTheClientWithItsMessages)
 {
     if (std::string why = CallNetwork::missingPrerequisite(); !why.empty())
         GTEST_SKIP() << why;
-    net = std::make_unique<CallNetwork>(74);
-    ASSERT_TRUE(net->startPulse({"earA", "--mouth", "mouthA=440"}));
-    ASSERT_TRUE(net->startVoiceServer());
-    ASSERT_TRUE(net->startDisplay());
-    a = net->startClient({"a", "1000000000000001", "no-such-microphone", "earA"});
+    ASSERT_NO_FATAL_FAILURE(startNetwork({"earA", "--mouth", "mouthA=440"}));
+    a = net->startClient({"a", "1000000000000001", "no-such-microphone", "earA", {"TAMOVOX_LOG=1"}});
     windowA = net->mainWindowOf(a);
     ASSERT_NE(windowA, 0u) << readFile(a.log);
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(waitForText(a.log, "run: message loop", kArrivalMs)) << readFile(a.log);
     EXPECT_TRUE(alive(a)) << "listening needs no microphone";
     ASSERT_TRUE(net->keyDown(windowA, "space"));
-    EXPECT_EQ(waitExit(a, 10000), 1);
+    EXPECT_EQ(waitExit(a, kArrivalMs), 1);
     net->keyUp(windowA, "space");
     const std::string log = readFile(a.log);
     EXPECT_NE(log.find("tamovox: message: Erreur Système Windows | Windows semble avoir un problème système !"), std::string::npos) << log;

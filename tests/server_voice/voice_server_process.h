@@ -1,72 +1,63 @@
-// Starts the real tamovox-voice-server on a private loopback address for one test, and a few
-// helpers for UDP sockets in tests.
+// Starts the real tamovox-voice-server on a loopback address of the test's own, and a few helpers
+// for UDP sockets in tests.
 #pragma once
+
+#include "loopback.h"
+#include "processes.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace tamovox::testing {
 
 class VoiceServerProcess {
 public:
-    // address: 127.0.0.x of this test; the operator socket goes in a fresh folder.
+    // address: 127.x.y.z of this test (a LoopbackAddress); the operator socket goes in a fresh folder.
     explicit VoiceServerProcess(const std::string& address) : address_(address)
     {
         char folder[] = "/tmp/tamovox-voice-test-XXXXXX";
-        folder_ = mkdtemp(folder);
+        folder_ = mkdtemp(folder) ? folder : "";
         socketPath_ = folder_ + "/ctl";
-        std::vector<std::string> args = {TAMOVOX_VOICE_SERVER_BINARY, "--bind", address, "--control-socket",
-                                         socketPath_, "--stats-interval", "0", "--talker-id", "4242"};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        // Ready once the operator socket exists: it is made after every UDP port is bound.
-        for (int i = 0; i < 500 && pid_ > 0; ++i) {
-            struct stat st{};
-            if (stat(socketPath_.c_str(), &st) == 0)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const std::string log = folder_ + "/server.log";
+        server_ = spawnProgram({TAMOVOX_VOICE_SERVER_BINARY, "--bind", address, "--control-socket", socketPath_,
+                                "--stats-interval", "0", "--talker-id", "4242"},
+                               {}, log);
+        // It says so once every port is bound and the operator socket is made.
+        waitUntil([&] { return readFile(log).find("listening on") != std::string::npos || !alive(server_); }, 30000);
+        if (!alive(server_))
+            why_ = "the voice server on " + address + " did not come up: " + readFile(log);
     }
-    ~VoiceServerProcess() { stop(); rmdir(folder_.c_str()); }
+    ~VoiceServerProcess()
+    {
+        stop();
+        if (!folder_.empty())
+            std::filesystem::remove_all(folder_);
+    }
     // SIGTERM and wait; the exit status.
     int stop()
     {
-        if (pid_ <= 0)
-            return status_;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (server_.pid > 0)
+            status_ = tamovox::testing::stop(server_);
         return status_;
     }
-    bool running() const { return pid_ > 0; }
+    bool running() { return alive(server_); }
+    const std::string& why() const { return why_; }
     // Runs `tamovox-voice-server ctl --socket ... args`; its exit code.
-    int ctl(const std::string& args) const
+    int ctl(const std::vector<std::string>& args) const
     {
-        const std::string command = std::string(TAMOVOX_VOICE_SERVER_BINARY) + " ctl --socket " + socketPath_ + " " +
-                                    args + " >/dev/null";
-        return std::system(command.c_str());
+        std::vector<std::string> argv = {TAMOVOX_VOICE_SERVER_BINARY, "ctl", "--socket", socketPath_};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return runProgram(argv, {}, folder_ + "/ctl.log");
     }
     const std::string& address() const { return address_; }
 
@@ -74,7 +65,8 @@ private:
     std::string address_;
     std::string folder_;
     std::string socketPath_;
-    pid_t pid_ = -1;
+    std::string why_;
+    Child server_;
     int status_ = -1;
 };
 

@@ -1,5 +1,9 @@
-// The real tamovox-web-server on a free loopback port with its own data folder, for tests.
+// The real tamovox-web-server on a free loopback port with its own data folder, for tests. It runs
+// in a process group the watchdog of the test support reaps, and counts as started once it says
+// where it listens.
 #pragma once
+
+#include "processes.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -14,16 +18,19 @@ public:
     // Starts the server on 127.0.0.1 with a port the system picks; check started().
     explicit WebServerProcess(const QString& binary) : binary_(binary)
     {
-        process_.setProgram(binary_);
-        process_.setArguments({"--address", "127.0.0.1", "--port", "0", "--data", dataDir()});
-        process_.start();
-        for (int i = 0; i < 100 && port_ == 0 && process_.state() != QProcess::NotRunning; ++i) {
-            process_.waitForReadyRead(100);
-            log_ += QString::fromUtf8(process_.readAllStandardError());
-            const auto match = QRegularExpression("listening on https://127\\.0\\.0\\.1:(\\d+)").match(log_);
-            if (match.hasMatch())
-                port_ = match.captured(1).toInt();
-        }
+        logPath_ = data_.filePath("server.log").toStdString();
+        server_ = spawnProgram({binary_.toStdString(), "--address", "127.0.0.1", "--port", "0", "--data",
+                                dataDir().toStdString()},
+                               {}, logPath_);
+        const QRegularExpression listening("listening on https://127\\.0\\.0\\.1:(\\d+)");
+        waitUntil(
+            [&] {
+                const auto match = listening.match(log());
+                if (match.hasMatch())
+                    port_ = match.captured(1).toInt();
+                return port_ > 0 || !alive(server_);
+            },
+            30000);
     }
     ~WebServerProcess() { stop(); }
 
@@ -46,12 +53,14 @@ public:
         run({"set-status", "--data", dataDir(), "--account", QString::number(account), "--status", QString::number(status)});
         return lastExit_ == 0;
     }
-    // Runs the binary with arguments; its standard output (standard error in lastOutput()).
+    // Runs the binary with arguments to its end; its standard output (standard error in lastError()).
     QString run(const QStringList& arguments)
     {
         QProcess command;
         command.start(binary_, arguments);
-        command.waitForFinished(30000);
+        if (!command.waitForFinished(60000))
+            command.kill();
+        command.waitForFinished(5000);
         lastExit_ = command.exitStatus() == QProcess::NormalExit ? command.exitCode() : -1;
         lastError_ = QString::fromUtf8(command.readAllStandardError());
         return QString::fromUtf8(command.readAllStandardOutput());
@@ -59,28 +68,15 @@ public:
     int lastExit() const { return lastExit_; }
     const QString& lastError() const { return lastError_; }
 
-    void stop()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000)) {
-                process_.kill();
-                process_.waitForFinished(5000);
-            }
-        }
-    }
-    bool running() const { return process_.state() == QProcess::Running; }
-    QString log()
-    {
-        log_ += QString::fromUtf8(process_.readAllStandardError());
-        return log_;
-    }
+    void stop() { tamovox::testing::stop(server_); }
+    bool running() { return alive(server_); }
+    QString log() const { return QString::fromStdString(readFile(logPath_)); }
 
 private:
     QString binary_;
     QTemporaryDir data_;
-    QProcess process_;
-    QString log_;
+    std::string logPath_;
+    Child server_;
     int port_ = 0;
     int lastExit_ = -1;
     QString lastError_;

@@ -5,7 +5,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "loopback.h"
+#include "processes.h"
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -25,10 +30,14 @@ public:
         env.insert("NO_PROXY", "*");
         env.insert("XDG_RUNTIME_DIR", runtime_.path());
         env.insert("PULSE_SERVER", "unix:" + runtime_.path() + "/no-sound-server");
-        env.insert("TAMOVOX_VOICE_SERVER", "127.0.0.1");
+        env.insert("TAMOVOX_VOICE_SERVER", QString::fromStdString(voiceServer_.text()));  // nothing there
         process_.setProcessEnvironment(env);
         process_.setWorkingDirectory(TAMOVOX_SKIN_DIR);
+        process_.setChildProcessModifier([] { setpgid(0, 0); });
         process_.start(TAMOVOX_CLIENT_BINARY, QStringList{});
+        if (process_.waitForStarted())
+            group_ = static_cast<pid_t>(process_.processId());
+        tamovox::testing::guardGroup(group_);
     }
     ~ClientProcess()
     {
@@ -36,11 +45,12 @@ public:
             process_.kill();
             process_.waitForFinished(5000);
         }
+        tamovox::testing::killGroup(group_);
     }
-    // Waits until the log holds text, the process ends, or 40 s pass.
+    // Waits until the log holds text, the process ends, or 60 s pass.
     bool waitFor(const QString& text)
     {
-        for (int i = 0; i < 400 && !log_.contains(text); ++i) {
+        for (int i = 0; i < 600 && !log_.contains(text); ++i) {
             process_.waitForReadyRead(100);
             log_ += QString::fromUtf8(process_.readAllStandardError());
             if (process_.state() == QProcess::NotRunning)
@@ -50,7 +60,7 @@ public:
     }
     int waitForExit()
     {
-        const bool finished = process_.waitForFinished(40000);
+        const bool finished = process_.waitForFinished(60000);
         log_ += QString::fromUtf8(process_.readAllStandardError());
         if (!finished)
             return -1000;
@@ -66,7 +76,9 @@ public:
 
 private:
     QTemporaryDir runtime_;
+    tamovox::testing::LoopbackAddress voiceServer_;
     QProcess process_;
+    pid_t group_ = -1;
     QString log_;
 };
 
