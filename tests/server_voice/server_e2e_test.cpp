@@ -17,6 +17,8 @@ using namespace tamovox::testing;
 
 constexpr int kChannel = 5;
 constexpr int kPort = 30000 + kChannel;
+// What must arrive gets a generous wait; what must not, a short one.
+constexpr int kArrivalMs = 10000;
 
 struct Client {
     int fd;
@@ -66,7 +68,7 @@ TEST_F(ServerE2e, VoiceReachesTheOthersAndTheFloorIsHeld)
 {
     sendVoice(clients[0], 0x21);
     for (int k : {1, 2}) {
-        const auto d = receiveType(clients[k].fd, kTypeVoice, 1000);
+        const auto d = receiveType(clients[k].fd, kTypeVoice, kArrivalMs);
         ASSERT_EQ(d.size(), kVoiceDatagramBytes) << k;
         EXPECT_EQ(d[3] | (d[4] << 8), 101);
         EXPECT_EQ(d[24], 0x21);
@@ -75,7 +77,7 @@ TEST_F(ServerE2e, VoiceReachesTheOthersAndTheFloorIsHeld)
     // Client 1 talks over client 0 while the floor is held: nobody hears it.
     sendVoice(clients[0], 0x22);
     sendVoice(clients[1], 0x33);
-    const auto heard = receiveType(clients[2].fd, kTypeVoice, 500);
+    const auto heard = receiveType(clients[2].fd, kTypeVoice, kArrivalMs);
     ASSERT_FALSE(heard.empty());
     EXPECT_EQ(heard[24], 0x22);
     EXPECT_TRUE(receiveType(clients[2].fd, kTypeVoice, 100).empty());
@@ -83,7 +85,7 @@ TEST_F(ServerE2e, VoiceReachesTheOthersAndTheFloorIsHeld)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     sendPresence(clients[0]);
     sendVoice(clients[1], 0x44);
-    const auto next = receiveType(clients[2].fd, kTypeVoice, 1000);
+    const auto next = receiveType(clients[2].fd, kTypeVoice, kArrivalMs);
     ASSERT_FALSE(next.empty());
     EXPECT_EQ(next[3] | (next[4] << 8), 102);
     EXPECT_EQ(next[1], 1);  // client 1's own stream starts at 1
@@ -95,7 +97,7 @@ TEST_F(ServerE2e, ListAndStatusFromTheControlSocket)
     const std::uint8_t list[] = {0x4C, 0, 0};
     sendTo(control, kServer, kPort + 1000, list, sizeof list);
     ListReply reply;
-    ASSERT_TRUE(parseListReply(receive(control, 1000), reply));
+    ASSERT_TRUE(parseListReply(receive(control, kArrivalMs), reply));
     EXPECT_EQ(reply.channelIndex, kChannel);
     ASSERT_EQ(reply.count, 3);
     std::vector<int> accounts(reply.accounts, reply.accounts + 3);
@@ -114,7 +116,7 @@ TEST_F(ServerE2e, ListAndStatusFromTheControlSocket)
             ASSERT_EQ(server.ctl({"order", "101", c.order}), 0);
         }
         sendTo(control, kServer, kPort + 1000, status, sizeof status);
-        EXPECT_EQ(parseStatusReply(receive(control, 1000)), c.code);
+        EXPECT_EQ(parseStatusReply(receive(control, kArrivalMs)), c.code);
     }
     EXPECT_NE(server.ctl({"order", "101", "explode"}), 0);
     // Nobody who is not a member gets an answer.
@@ -155,7 +157,7 @@ TEST_F(ServerE2e, OpusStreamArrivesDecodable)
     std::int16_t pcm[500 * 2];
     // Every packet within a generous wait, then nothing more.
     for (;;) {
-        const auto d = receiveType(clients[1].fd, kTypeOpus, packets < 25 ? 10000 : 500);
+        const auto d = receiveType(clients[1].fd, kTypeOpus, packets < 25 ? kArrivalMs : 500);
         if (d.empty())
             break;
         ASSERT_GE(d.size(), kVoiceHeaderBytes);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -278,9 +279,19 @@ std::string readFile(const std::string& path)
     return s.str();
 }
 
+int deadlineScale()
+{
+    static const int scale = [] {
+        const char* text = std::getenv("TAMOVOX_TEST_DEADLINE_SCALE");
+        const int n = text ? std::atoi(text) : 1;
+        return n >= 1 && n <= 100 ? n : 1;
+    }();
+    return scale;
+}
+
 bool waitUntil(const std::function<bool()>& ready, int timeoutMs, int stepMs)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs) * deadlineScale();
     for (;;) {
         if (ready())
             return true;

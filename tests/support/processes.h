@@ -48,7 +48,10 @@ void guardGroup(pid_t group);
 
 std::string readFile(const std::string& path);
 
-// Polls ready every stepMs until it holds or timeoutMs pass; true when it held.
+// Deadlines stretch by TAMOVOX_TEST_DEADLINE_SCALE (1 to 100, default 1) for slow builds such as
+// the sanitizers'; they only matter when something never comes, so a test passes no slower.
+int deadlineScale();
+// Polls ready every stepMs until it holds or timeoutMs (scaled) pass; true when it held.
 bool waitUntil(const std::function<bool()>& ready, int timeoutMs, int stepMs = 50);
 // Polls a file for a text.
 bool waitForText(const std::string& path, const std::string& text, int timeoutMs);
