@@ -304,20 +304,24 @@ double crossingFrequency(const std::vector<std::int16_t>& v, int channel, int ra
     return count ? rate * count / sum : 0.0;
 }
 
-int irregularPeriods(const std::vector<std::int16_t>& v, int channel, int rate, double hz)
+int toneBreaks(const std::vector<std::int16_t>& v, int channel, int rate, double hz)
 {
     const double period = rate / hz;
-    int irregular = 0;
-    long previous = -1;
+    const long apart = rate / 20;  // irregular periods within 50 ms of each other are one break
+    int breaks = 0;
+    long previous = -1, lastIrregular = -apart - 1;
     const long frames = static_cast<long>(v.size() / 2);
     for (long i = 1; i < frames; ++i) {
         if (v[static_cast<std::size_t>((i - 1) * 2 + channel)] < 0 && v[static_cast<std::size_t>(i * 2 + channel)] >= 0) {
-            if (previous >= 0 && std::abs(static_cast<double>(i - previous) - period) > 0.05 * period + 1)
-                ++irregular;
+            if (previous >= 0 && std::abs(static_cast<double>(i - previous) - period) > 0.05 * period + 1) {
+                if (i - lastIrregular > apart)
+                    ++breaks;
+                lastIrregular = i;
+            }
             previous = i;
         }
     }
-    return irregular;
+    return breaks;
 }
 
 double tonePower(const std::vector<std::int16_t>& v, int channel, int rate, double hz)

@@ -94,8 +94,9 @@ std::vector<std::int16_t> record(const std::string& server, const std::string& s
 double rms(const std::vector<std::int16_t>& v, int channel);
 // Pitch of one channel from its rising zero crossings, gaps and clicks left out (0: no tone).
 double crossingFrequency(const std::vector<std::int16_t>& v, int channel, int rate);
-// Periods of a steady tone of hz that are off by more than 5 %: each one is a gap or a click.
-int irregularPeriods(const std::vector<std::int16_t>& v, int channel, int rate, double hz);
+// Breaks in a steady tone of hz: runs of periods off by more than 5 % (a gap or a click), those
+// within 50 ms of each other counted once.
+int toneBreaks(const std::vector<std::int16_t>& v, int channel, int rate, double hz);
 // Relative power of one frequency in one channel (Goertzel), for telling two tones apart.
 double tonePower(const std::vector<std::int16_t>& v, int channel, int rate, double hz);
 // Raw s16le samples, for listening to a failed run (sox -r RATE -e signed -b 16 -c 2 FILE.raw out.wav).

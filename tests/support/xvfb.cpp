@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <random>
 
 namespace tamovox::testing {
 
@@ -27,6 +29,35 @@ bool acceptsConnection(int display)
     return ok;
 }
 
+// Far from the numbers people and scripts pick by hand (:0, :77, :99), and spread wide, so that a
+// server still shutting down from an earlier test is almost never on the number drawn.
+constexpr int kFirstDisplay = 1000;
+constexpr int kDisplays = 29000;
+
+// Our tests' claim on a number, gone with the process; another program's server shows by its files.
+int claimDisplay(int display)
+{
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_un name{};
+    name.sun_family = AF_UNIX;
+    const std::string abstractName = "tamovox-test-display-" + std::to_string(display);  // after a leading NUL
+    abstractName.copy(name.sun_path + 1, sizeof name.sun_path - 2);
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + abstractName.size());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&name), length) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool leftBehind(int display)
+{
+    const std::string n = std::to_string(display);
+    return access(("/tmp/.X" + n + "-lock").c_str(), F_OK) == 0 || access(("/tmp/.X11-unix/X" + n).c_str(), F_OK) == 0;
+}
+
 SpawnOptions passing(int fd)
 {
     SpawnOptions o;
@@ -38,21 +69,48 @@ SpawnOptions passing(int fd)
 
 bool XvfbDisplay::start(const std::string& logPath, const std::string& screen, int timeoutMs)
 {
+    std::random_device seed;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int display = kFirstDisplay + static_cast<int>(seed() % kDisplays);
+        const int claim = claimDisplay(display);
+        if (claim < 0)
+            continue;
+        if (leftBehind(display)) {
+            close(claim);
+            continue;
+        }
+        const Outcome outcome = startOn(display, logPath, screen, timeoutMs);
+        if (outcome == Outcome::Up) {
+            claim_ = claim;
+            return true;
+        }
+        close(claim);
+        if (outcome == Outcome::Failed)
+            return false;
+    }
+    why_ = "Xvfb: no free display number found (log " + logPath + "):\n" + readFile(logPath);
+    return false;
+}
+
+XvfbDisplay::Outcome XvfbDisplay::startOn(int display, const std::string& logPath, const std::string& screen,
+                                          int timeoutMs)
+{
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        why_ = "Xvfb: no pipe for its display number";
-        return false;
+        why_ = "Xvfb: no pipe for its readiness";
+        return Outcome::Failed;
     }
-    server_ = spawnProgram({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, passing(fds[1]),
+    name_ = ":" + std::to_string(display);
+    server_ = spawnProgram({"Xvfb", name_, "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, passing(fds[1]),
                            logPath);
     close(fds[1]);
-    // It writes the number once it listens; a closed pipe means it gave up.
+    // It writes its number once it listens; a closed pipe means it gave up (the number was taken).
     std::string number;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (number.find('\n') == std::string::npos && server_.pid > 0) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs) * deadlineScale();
+    for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         pollfd p{fds[0], POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+        if (number.find('\n') != std::string::npos || left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
             break;
         char buffer[16];
         const ssize_t n = read(fds[0], buffer, sizeof buffer);
@@ -62,21 +120,29 @@ bool XvfbDisplay::start(const std::string& logPath, const std::string& screen, i
     }
     close(fds[0]);
     if (number.find('\n') == std::string::npos) {
-        why_ = "Xvfb did not come up within " + std::to_string(timeoutMs / 1000) + " s (log " + logPath + "):\n" +
-               readFile(logPath);
+        const bool ended = !alive(server_);
         stop();
-        return false;
+        if (ended)
+            return Outcome::Taken;
+        why_ = "Xvfb " + name_ + " did not come up within " + std::to_string(timeoutMs / 1000) + " s (log " + logPath +
+               "):\n" + readFile(logPath);
+        return Outcome::Failed;
     }
-    const int display = std::atoi(number.c_str());
-    name_ = ":" + std::to_string(display);
     if (!waitUntil([&] { return acceptsConnection(display) || !alive(server_); }, timeoutMs) || !alive(server_)) {
         why_ = "Xvfb " + name_ + " does not accept connections (log " + logPath + "):\n" + readFile(logPath);
         stop();
-        return false;
+        return Outcome::Failed;
     }
-    return true;
+    return Outcome::Up;
 }
 
 void XvfbDisplay::stop() { tamovox::testing::stop(server_); }
+
+XvfbDisplay::~XvfbDisplay()
+{
+    stop();
+    if (claim_ >= 0)
+        close(claim_);
+}
 
 }  // namespace tamovox::testing

@@ -1,5 +1,6 @@
-// An Xvfb display of the test's own: the X server picks a display number no other server holds
-// (-displayfd), and the display counts as up once our server's socket accepts a connection.
+// An Xvfb display of the test's own: a number drawn at random and claimed for our tests through an
+// abstract socket name, passed over where another server's files are; the display counts as up
+// once the server says it listens (-displayfd) and its socket accepts a connection.
 #pragma once
 
 #include "processes.h"
@@ -11,7 +12,7 @@ namespace tamovox::testing {
 class XvfbDisplay {
 public:
     XvfbDisplay() = default;
-    ~XvfbDisplay() { stop(); }
+    ~XvfbDisplay();
     XvfbDisplay(const XvfbDisplay&) = delete;
     XvfbDisplay& operator=(const XvfbDisplay&) = delete;
 
@@ -25,7 +26,11 @@ public:
     const std::string& why() const { return why_; }
 
 private:
+    enum class Outcome { Up, Taken, Failed };
+    Outcome startOn(int display, const std::string& logPath, const std::string& screen, int timeoutMs);
+
     Child server_;
+    int claim_ = -1;
     std::string name_;
     std::string why_;
 };
