@@ -314,7 +314,7 @@ int toneBreaks(const std::vector<std::int16_t>& v, int channel, int rate, double
     for (long i = 1; i < frames; ++i) {
         if (v[static_cast<std::size_t>((i - 1) * 2 + channel)] < 0 && v[static_cast<std::size_t>(i * 2 + channel)] >= 0) {
             if (previous >= 0 && std::abs(static_cast<double>(i - previous) - period) > 0.05 * period + 1) {
-                if (i - lastIrregular > apart)
+                if (previous - lastIrregular > apart)  // a gap is one long period: it starts at previous
                     ++breaks;
                 lastIrregular = i;
             }

@@ -101,7 +101,8 @@ XvfbDisplay::Outcome XvfbDisplay::startOn(int display, const std::string& logPat
         return Outcome::Failed;
     }
     name_ = ":" + std::to_string(display);
-    server_ = spawnProgram({"Xvfb", name_, "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, passing(fds[1]),
+    server_ = spawnProgram({"Xvfb", name_, "-displayfd", "3", "-noreset", "-screen", "0", screen, "-nolisten", "tcp"},
+                           passing(fds[1]),
                            logPath);
     close(fds[1]);
     // It writes its number once it listens; a closed pipe means it gave up (the number was taken).
