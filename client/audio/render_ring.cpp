@@ -26,14 +26,40 @@ void upsampleStereo(std::span<const std::int16_t> in, std::span<std::int16_t> ou
     }
 }
 
+namespace {
+
+// Values from read to write, going round the ring.
+int ringDistance(int read, int write)
+{
+    const int distance = write - read;
+    return distance < 0 ? distance + kRenderRingValues : distance;
+}
+
+}  // namespace
+
 void pushUpsampled(std::span<const std::int16_t> decoded)
 {
     AudioShared& audio = shared().audio;
     std::vector<std::int16_t> upsampled(decoded.size() / 2 * 2 * kUpsampleFactor);
     upsampleStereo(decoded, upsampled);
+    std::span<const std::int16_t> values(upsampled);
+    if (values.size() > static_cast<std::size_t>(kRenderRingCapacity))
+        values = values.last(kRenderRingCapacity);
+    const int count = static_cast<int>(values.size());
     int write = audio.renderWriteIndex.load(std::memory_order_relaxed);
-    for (std::int16_t v : upsampled) {
-        audio.renderRing[write] = static_cast<float>(v) / 32768.0f;
+    // Make room first: a full ring gives up its oldest frames by moving the read index on. The
+    // acquire pairs with the reader's release, so the cells it has read are free to overwrite.
+    int read = audio.renderReadIndex.load(std::memory_order_acquire);
+    for (;;) {
+        const int room = kRenderRingCapacity - ringDistance(read, write);
+        if (count <= room)
+            break;
+        const int kept = (read + count - room) % kRenderRingValues;
+        if (audio.renderReadIndex.compare_exchange_weak(read, kept, std::memory_order_acq_rel, std::memory_order_acquire))
+            break;
+    }
+    for (std::int16_t v : values) {
+        audio.renderRing[write].store(static_cast<float>(v) / 32768.0f, std::memory_order_relaxed);
         write = (write + 1) % kRenderRingValues;
     }
     audio.renderWriteIndex.store(write, std::memory_order_release);
@@ -42,9 +68,8 @@ void pushUpsampled(std::span<const std::int16_t> decoded)
 int renderRingAvailableFrames(int channels)
 {
     AudioShared& audio = shared().audio;
-    int available = audio.renderWriteIndex.load(std::memory_order_acquire) - audio.renderReadIndex.load(std::memory_order_relaxed);
-    if (available < 0)
-        available += kRenderRingValues;
+    const int available = ringDistance(audio.renderReadIndex.load(std::memory_order_acquire),
+                                       audio.renderWriteIndex.load(std::memory_order_acquire));
     return channels > 0 ? available / channels : 0;
 }
 
@@ -70,19 +95,23 @@ int pullRender(int frames, int channels, float* destination)
 {
     AudioShared& audio = shared().audio;
     const int wanted = frames * channels;
-    const int write = audio.renderWriteIndex.load(std::memory_order_acquire);
-    int read = audio.renderReadIndex.load(std::memory_order_relaxed);
-    int available = write - read;
-    if (write < read)
-        available += kRenderRingValues;
-    const int count = available < wanted ? available : wanted;
-    for (int i = 0; i < count; ++i) {
-        destination[i] = audio.renderRing[read];
-        read = (read + 1) % kRenderRingValues;
+    int count = 0;
+    int read = audio.renderReadIndex.load(std::memory_order_acquire);
+    for (;;) {
+        const int write = audio.renderWriteIndex.load(std::memory_order_acquire);
+        count = std::min(ringDistance(read, write), wanted);
+        int next = read;
+        for (int i = 0; i < count; ++i) {
+            destination[i] = audio.renderRing[next].load(std::memory_order_relaxed);
+            next = (next + 1) % kRenderRingValues;
+        }
+        // Hand the cells back, unless the writer gave up some of them to a full ring meanwhile
+        // (it may be overwriting them now): then copy again from where it left the read index.
+        if (audio.renderReadIndex.compare_exchange_strong(read, next, std::memory_order_acq_rel, std::memory_order_acquire))
+            break;
     }
     for (int i = count; i < wanted; ++i)
         destination[i] = 0.0f;
-    audio.renderReadIndex.store(read, std::memory_order_release);
     return 0;
 }
 

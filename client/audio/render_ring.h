@@ -1,6 +1,15 @@
 // The Opus path after the decoder: the 8 kHz to 48 kHz upsampler and the render ring (192000
-// floats, 2 s of 48 kHz stereo). One writer (the receive thread), one reader (the render thread);
-// each stores its values before it publishes its index.
+// floats, 2 s of 48 kHz stereo). One writer (the receive thread), one reader (the render thread),
+// no lock: the writer stores its values before it publishes the write index, the reader copies
+// its values before it hands them back through the read index (release and acquire each way).
+//
+// The writer never waits: when the ring is full it drops the oldest frames by moving the read
+// index on itself, with a compare-and-swap. The reader hands its cells back with a compare-and-swap
+// too; if that fails, the writer took cells the reader was copying (and may be overwriting them),
+// so the reader copies again from the new read index. That is why the cells are atomics (relaxed)
+// although the indices do the ordering. Indices stay in [0, 192000) and move by whole frames; one
+// frame stays empty so that a full ring differs from an empty one. A stale compare-and-swap could
+// only pass if the writer dropped exactly a whole ring, 2 s of sound, during one copy.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +25,7 @@ inline constexpr int kUpsampleFactor = 6;  // 8000 to 48000 frames/s
 void upsampleStereo(std::span<const std::int16_t> in, std::span<std::int16_t> out);
 
 // Receive thread: upsamples n frames and pushes them as floats v / 32768. The writer does not
-// wait for the reader: a full ring overwrites the oldest unread values.
+// wait for the reader: a full ring drops its oldest unread frames to make room.
 void pushUpsampled(std::span<const std::int16_t> decoded);
 
 // Render thread: stereo frames waiting in the ring.

@@ -25,6 +25,7 @@ inline constexpr int kMaxCorrespondents = 16;
 inline constexpr int kCaptureBlockBytes = 1000;
 inline constexpr int kPlayoutSlots = 16;
 inline constexpr int kRenderRingValues = 192000;
+inline constexpr int kRenderRingCapacity = kRenderRingValues - 2;  // one frame stays empty: full differs from empty
 inline constexpr int kActivityLamps = 16;
 inline constexpr int kInputDeviceEntries = 15;
 inline constexpr std::size_t kResponseBufferBytes = 10'000'000;
@@ -173,9 +174,9 @@ struct AudioShared {
     std::atomic<int> lampPosition{0};            // 0..15, playback stream
     std::atomic<int> markedLamp{0};              // 0..15, playback stream; receive thread lights it
     int transmitChasePosition = 15;              // audio thread only
-    float renderRing[kRenderRingValues] = {};    // 48 kHz stereo; receive thread writes, render thread reads
-    std::atomic<int> renderWriteIndex{0};
-    std::atomic<int> renderReadIndex{0};
+    std::atomic<float> renderRing[kRenderRingValues] = {};  // 48 kHz stereo; receive thread writes, render thread reads (see render_ring.h)
+    std::atomic<int> renderWriteIndex{0};        // receive thread publishes (release)
+    std::atomic<int> renderReadIndex{0};         // render thread hands back; receive thread moves it on when full (CAS)
     std::atomic<int> receivedAudioKind{0};       // 0 none, 1 PCM, 2 OPUS
     std::atomic<int> meterAngle[2] = {0, 0};     // degrees; left, right
     std::atomic<std::int16_t> smoothedPeak[2] = {0, 0};
