@@ -154,7 +154,7 @@ struct LayoutRects {
 struct Sockets {
     std::atomic<int> voiceSocket{-1};
     std::atomic<int> controlSocket{-1};
-    std::atomic<int> loopbackSocket{-1};
+    std::atomic<int> loopbackSocket{-1};   // main thread publishes it (release) while the speech thread polls (acquire)
 };
 
 // ---- Audio -----------------------------------------------------------------------------------

@@ -23,7 +23,7 @@ constexpr int kSpeechPollMs = 100;
 
 void sendToCompanion(const std::uint8_t* data, std::size_t length)
 {
-    const int fd = shared().sockets.loopbackSocket.load(std::memory_order_relaxed);
+    const int fd = shared().sockets.loopbackSocket.load(std::memory_order_acquire);
     if (fd < 0)
         return;
     sockaddr_in to{};
@@ -38,7 +38,9 @@ void sendToCompanion(const std::uint8_t* data, std::size_t length)
 void setupLoopbackSocket()
 {
     // Local only: nobody on the network may press this client's push-to-talk.
-    shared().sockets.loopbackSocket = openUdpSocket(htonl(INADDR_LOOPBACK));
+    const int fd = openUdpSocket(htonl(INADDR_LOOPBACK));
+    // The speech thread is already polling: publish the descriptor once it is bound (release).
+    shared().sockets.loopbackSocket.store(fd, std::memory_order_release);
 }
 
 int speak(const char* text)
@@ -60,7 +62,7 @@ void speechReceiveThread()
 {
     std::uint8_t buffer[kReceiveBufferBytes];
     for (;;) {
-        const int fd = shared().sockets.loopbackSocket.load(std::memory_order_relaxed);
+        const int fd = shared().sockets.loopbackSocket.load(std::memory_order_acquire);  // set up after this thread starts
         if (fd >= 0) {
             const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
             if (n > 0) {
