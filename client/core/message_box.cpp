@@ -1,11 +1,11 @@
 #include "core/message_box.h"
 
 #include "core/lifecycle_log.h"
+#include "core/main_thread_jobs.h"
 #include "core/shared_state.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
@@ -47,15 +47,9 @@ void showMessageBox(QWidget* owner, const QString& text, const QString& caption,
 
 void showMessageBoxFromWorker(const QString& text, const QString& caption, BoxIcon icon)
 {
-    QObject* app = QCoreApplication::instance();
-    if (!app)
+    if (!QCoreApplication::instance())
         return;
-    if (QThread::currentThread() == app->thread()) {
-        showMessageBox(shared().windows.mainWindow.load(), text, caption, icon);
-        return;
-    }
-    QMetaObject::invokeMethod(app, [=] { showMessageBox(shared().windows.mainWindow.load(), text, caption, icon); },
-                              Qt::BlockingQueuedConnection);
+    runOnMainThread([&] { showMessageBox(shared().windows.mainWindow.load(), text, caption, icon); });
 }
 
 }  // namespace tamovox

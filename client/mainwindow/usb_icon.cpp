@@ -2,14 +2,13 @@
 // replaces the shown picture and draws it, so no window is touched from a worker.
 #include "mainwindow/usb_icon.h"
 
+#include "core/main_thread_jobs.h"
 #include "core/shared_state.h"
 #include "mainwindow/main_window.h"
 #include "web/http_client.h"
 #include "web/pictures.h"
 
-#include <QCoreApplication>
 #include <QPainter>
-#include <QThread>
 
 namespace tamovox {
 
@@ -58,14 +57,8 @@ void showUsbStatusIcon(int state)
             picture = decodePng(result);
         }
     }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) {
-        applyUsbIcon(state, replace, std::move(picture));
-        return;
-    }
-    // Queued, never blocking: the main thread may itself be waiting for the response buffer.
-    QMetaObject::invokeMethod(app, [state, replace, picture] { applyUsbIcon(state, replace, picture); },
-                              Qt::QueuedConnection);
+    // Posted, never waited for: the main thread may itself be waiting for the response buffer.
+    postToMainThread([state, replace, picture = std::move(picture)] { applyUsbIcon(state, replace, picture); });
 }
 
 }  // namespace tamovox
