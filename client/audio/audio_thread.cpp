@@ -25,6 +25,7 @@
 #include <QString>
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -65,7 +66,7 @@ bool running() { return shared().audio.audioRunFlag.load() != 0; }
     showMessageBoxFromWorker(QString::fromUtf8(driverText), QString::fromUtf8("Identification du problème"), BoxIcon::Error);
     setCaptureVolume(shared().audio.savedMicrophoneGain);
     std::fflush(nullptr);
-    std::_Exit(1);
+    _exit(1);  // as main() leaves: past the static destructors the other threads still use
 }
 
 void noSoundServer(bool& reported)
