@@ -1,13 +1,12 @@
 // Starts the real client under the offscreen platform and follows its start-up and shutdown
 // through its lifecycle log on standard error.
 #include <QDir>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "client_process.h"
 #include "loopback.h"
-#include "processes.h"
 #include "xvfb.h"
 
 #include <gtest/gtest.h>
@@ -20,69 +19,43 @@ constexpr const char* kSecondInstanceText =
     "Another instance of application Tamo-Vox\nis already running.\n"
     "Une autre instance de l’application Tamo-Vox\nest déjà en cours d’exécution.\n";
 
+// The real client with the lifecycle log on; nothing answers it (no sound, web or voice server).
 class Client {
 public:
     Client(const QString& runtimeDir, const QString& skinDir, const QString& display = {})
+        : process_(TAMOVOX_CLIENT_BINARY, skinDir.toStdString(), environment(runtimeDir, display),
+                   QDir(runtimeDir).filePath(QString("client-%1.log").arg(++started_)).toStdString())
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", display.isEmpty() ? "offscreen" : "xcb");
-        if (!display.isEmpty())
-            env.insert("DISPLAY", display);
-        env.insert("TAMOVOX_LOG", "1");
-        env.insert("TAMOVOX_UNATTENDED", "0");
-        env.insert("TAMOVOX_MACHINE_ID", "0000000305441741");
-        env.insert("XDG_RUNTIME_DIR", runtimeDir);
-        env.insert("PULSE_SERVER", "unix:" + runtimeDir + "/no-sound-server");
-        env.insert("TAMOVOX_WEB_URL", "https://127.0.0.1:9");  // nothing listens: fetches fail at once
-        env.insert("TAMOVOX_VOICE_SERVER", QString::fromStdString(voiceServer_.text()));  // nothing there
-        process_.setProcessEnvironment(env);
-        process_.setWorkingDirectory(skinDir);
-        process_.setChildProcessModifier([] { setpgid(0, 0); });
-        process_.start(TAMOVOX_CLIENT_BINARY, QStringList{});
-        if (process_.waitForStarted())
-            group_ = static_cast<pid_t>(process_.processId());
-        tamovox::testing::guardGroup(group_);
-    }
-    ~Client()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-        tamovox::testing::killGroup(group_);
     }
 
-    // Waits until the log holds line, or the process ends, or 60 s pass.
-    bool waitFor(const QString& line)
-    {
-        for (int i = 0; i < 600; ++i) {
-            process_.waitForReadyRead(100);
-            log_ += QString::fromUtf8(process_.readAllStandardError());
-            if (log_.contains(line))
-                return true;
-            if (process_.state() == QProcess::NotRunning)
-                break;
-        }
-        return log_.contains(line);
-    }
-
-    int waitForExit()
-    {
-        if (!process_.waitForFinished(60000))
-            return -1000;
-        log_ += QString::fromUtf8(process_.readAllStandardError());
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-
+    bool waitFor(const QString& line) { return process_.waitFor(line.toStdString()); }
+    int waitForExit() { return process_.waitForExit(); }
     void terminate() { process_.terminate(); }
-    bool running() const { return process_.state() == QProcess::Running; }
-    const QString& log() const { return log_; }
+    bool running() { return process_.running(); }
+    QString log() const { return QString::fromStdString(process_.log()); }
 
 private:
+    std::vector<std::string> environment(const QString& runtimeDir, const QString& display)
+    {
+        const std::string runtime = runtimeDir.toStdString();
+        std::vector<std::string> env = {
+            display.isEmpty() ? "QT_QPA_PLATFORM=offscreen" : "QT_QPA_PLATFORM=xcb",
+            "TAMOVOX_LOG=1",
+            "TAMOVOX_UNATTENDED=0",
+            "TAMOVOX_MACHINE_ID=0000000305441741",
+            "XDG_RUNTIME_DIR=" + runtime,
+            "PULSE_SERVER=unix:" + runtime + "/no-sound-server",
+            "TAMOVOX_WEB_URL=https://127.0.0.1:9",                // nothing listens: fetches fail at once
+            "TAMOVOX_VOICE_SERVER=" + voiceServer_.text(),        // nothing there
+        };
+        if (!display.isEmpty())
+            env.push_back("DISPLAY=" + display.toStdString());
+        return env;
+    }
+
+    static inline int started_ = 0;  // two clients may share a runtime folder: each its own log
     tamovox::testing::LoopbackAddress voiceServer_;
-    QProcess process_;
-    pid_t group_ = -1;
-    QString log_;
+    tamovox::testing::ClientProcess process_;
 };
 
 // The lines of log that appear in wanted, in their order of appearance.

@@ -149,11 +149,12 @@ TEST_F(Call, OpusStreamKeepsLeftAndRightApart)
     // Each tone only on its own side: mixed channels would put both tones in both.
     EXPECT_GT(tonePower(heard, 0, kRenderRecordRate, 440), 100 * tonePower(heard, 0, kRenderRecordRate, 880));
     EXPECT_GT(tonePower(heard, 1, kRenderRecordRate, 880), 100 * tonePower(heard, 1, kRenderRecordRate, 440));
-    // Late packets must not cut gaps into the stream: a render path that runs short does so several
-    // times a second. One break in 4 s is left to a machine too busy to wake the render thread in
-    // time; the gap rate itself is a figure for the call benchmark.
-    EXPECT_LE(toneBreaks(heard, 0, kRenderRecordRate, 440), 1);
-    EXPECT_LE(toneBreaks(heard, 1, kRenderRecordRate, 880), 1);
+    // Late packets must not cut gaps into the stream: a render path that runs short at its wakes
+    // breaks it twice a second or more, 8 or more times here. Fewer than one break a second is left
+    // to a machine too busy to deliver every packet within the 100 ms cushion; the gap rate itself
+    // is a figure for the call benchmark.
+    EXPECT_LE(toneBreaks(heard, 0, kRenderRecordRate, 440), 3);
+    EXPECT_LE(toneBreaks(heard, 1, kRenderRecordRate, 880), 3);
     // A, on channel 0, hears none of it.
     expectSilence(record(net->pulseServer(), "earA.monitor", kRate, 500), "A on another channel");
 }

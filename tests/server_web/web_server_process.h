@@ -5,11 +5,12 @@
 
 #include "processes.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 namespace tamovox::testing {
 
@@ -56,14 +57,18 @@ public:
     // Runs the binary with arguments to its end; its standard output (standard error in lastError()).
     QString run(const QStringList& arguments)
     {
-        QProcess command;
-        command.start(binary_, arguments);
-        if (!command.waitForFinished(60000))
-            command.kill();
-        command.waitForFinished(5000);
-        lastExit_ = command.exitStatus() == QProcess::NormalExit ? command.exitCode() : -1;
-        lastError_ = QString::fromUtf8(command.readAllStandardError());
-        return QString::fromUtf8(command.readAllStandardOutput());
+        std::vector<std::string> argv = {binary_.toStdString()};
+        for (const QString& a : arguments)
+            argv.push_back(a.toStdString());
+        const std::string out = data_.filePath("command.out").toStdString();
+        const std::string err = data_.filePath("command.err").toStdString();
+        std::remove(out.c_str());
+        std::remove(err.c_str());
+        SpawnOptions options;
+        options.errorLog = err;
+        lastExit_ = runProgram(argv, options, out);
+        lastError_ = QString::fromStdString(readFile(err));
+        return QString::fromStdString(readFile(out));
     }
     int lastExit() const { return lastExit_; }
     const QString& lastError() const { return lastError_; }

@@ -26,23 +26,6 @@ std::string dotted(std::uint32_t ip)
     return text;
 }
 
-int claimName(const std::string& address)
-{
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_un name{};
-    name.sun_family = AF_UNIX;
-    const std::string abstractName = "tamovox-test-address-" + address;  // after a leading NUL
-    abstractName.copy(name.sun_path + 1, sizeof name.sun_path - 2);
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + abstractName.size());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&name), length) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 bool portsFree(std::uint32_t ip, const std::vector<int>& ports)
 {
     for (int port : ports) {
@@ -61,6 +44,22 @@ bool portsFree(std::uint32_t ip, const std::vector<int>& ports)
 }
 
 }  // namespace
+
+int claimAbstractName(const std::string& name)
+{
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    name.copy(address.sun_path + 1, sizeof address.sun_path - 2);  // after a leading NUL: abstract
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 std::vector<int> voiceServerPorts()
 {
@@ -81,7 +80,7 @@ LoopbackAddress::LoopbackAddress(const std::vector<int>& udpPorts)
         if ((ip & 255) == 0 || (ip & 255) == 255)
             continue;
         const std::string address = dotted(ip);
-        const int claim = claimName(address);
+        const int claim = claimAbstractName("tamovox-test-address-" + address);
         if (claim < 0)
             continue;
         if (!portsFree(ip, udpPorts)) {

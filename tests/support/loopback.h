@@ -9,6 +9,10 @@
 
 namespace tamovox::testing {
 
+// Claims a name for this process alone until the descriptor returned is closed or the process
+// ends, however it ends; -1 when another process holds it.
+int claimAbstractName(const std::string& name);
+
 // The voice server's ports: 11 channel ports from 30000, 11 control ports from 31000.
 std::vector<int> voiceServerPorts();
 

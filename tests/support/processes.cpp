@@ -156,6 +156,9 @@ Child spawnProgram(const std::vector<std::string>& argv, const SpawnOptions& opt
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const int logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int errorFd = options.errorLog.empty()
+                            ? -1
+                            : open(options.errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     const int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -165,7 +168,7 @@ Child spawnProgram(const std::vector<std::string>& argv, const SpawnOptions& opt
         sigprocmask(SIG_SETMASK, &none, nullptr);
         if (logFd >= 0) {
             dup2(logFd, 1);
-            dup2(logFd, 2);
+            dup2(errorFd >= 0 ? errorFd : logFd, 2);
         }
         if (nullFd >= 0)
             dup2(nullFd, 0);
@@ -180,8 +183,9 @@ Child spawnProgram(const std::vector<std::string>& argv, const SpawnOptions& opt
         execvpe(args[0], args.data(), envp.data());
         _exit(127);
     }
-    if (logFd >= 0)
-        close(logFd);
+    for (int fd : {logFd, errorFd})
+        if (fd >= 0)
+            close(fd);
     if (nullFd >= 0)
         close(nullFd);
     if (pid < 0)
@@ -263,12 +267,6 @@ void killGroup(pid_t group)
             kill(-group, SIGKILL);
     }
     tellWatchdog(false, group);
-}
-
-void guardGroup(pid_t group)
-{
-    if (group > 0)
-        tellWatchdog(true, group);
 }
 
 std::string readFile(const std::string& path)

@@ -1,6 +1,8 @@
 // Programs a test starts. Each runs in a process group of its own, which a watchdog process kills
 // if the test ends without stopping it (a crash, or ctest killing the test at its time-out), so
 // nothing a test started outlives it. Also waiting for a condition with a deadline.
+// Tests start programs only through here, never with QProcess: its child shares the test's memory
+// until exec, which leaves ThreadSanitizer blind to the test's later locks.
 #pragma once
 
 #include <sys/types.h>
@@ -20,6 +22,7 @@ struct SpawnOptions {
     std::vector<std::string> env;  // NAME=value, replacing the same names in our environment
     std::string dir;               // working folder, ours when empty
     int passFd = -1;               // a descriptor of ours the program gets as its fd 3
+    std::string errorLog;          // standard error apart from standard output, when not empty
 };
 inline SpawnOptions withEnv(std::vector<std::string> env, std::string dir = {})
 {
@@ -42,9 +45,6 @@ int runProgram(const std::vector<std::string>& argv, const SpawnOptions& options
 
 // Kills what is left of a process group (a daemon a script left behind) and forgets it.
 void killGroup(pid_t group);
-// For a child started otherwise (QProcess, in a group of its own through setpgid): the watchdog
-// ends its group if the test ends first.
-void guardGroup(pid_t group);
 
 std::string readFile(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "xvfb.h"
 
+#include "loopback.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -34,24 +36,7 @@ bool acceptsConnection(int display)
 constexpr int kFirstDisplay = 1000;
 constexpr int kDisplays = 29000;
 
-// Our tests' claim on a number, gone with the process; another program's server shows by its files.
-int claimDisplay(int display)
-{
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_un name{};
-    name.sun_family = AF_UNIX;
-    const std::string abstractName = "tamovox-test-display-" + std::to_string(display);  // after a leading NUL
-    abstractName.copy(name.sun_path + 1, sizeof name.sun_path - 2);
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + abstractName.size());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&name), length) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
+// Another program's server on that number shows by its files.
 bool leftBehind(int display)
 {
     const std::string n = std::to_string(display);
@@ -72,7 +57,7 @@ bool XvfbDisplay::start(const std::string& logPath, const std::string& screen, i
     std::random_device seed;
     for (int attempt = 0; attempt < 20; ++attempt) {
         const int display = kFirstDisplay + static_cast<int>(seed() % kDisplays);
-        const int claim = claimDisplay(display);
+        const int claim = claimAbstractName("tamovox-test-display-" + std::to_string(display));
         if (claim < 0)
             continue;
         if (leftBehind(display)) {

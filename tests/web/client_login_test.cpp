@@ -2,84 +2,46 @@
 // the guest path for an unknown PC, a refused login ending the program, and a stopped server.
 #include "../server_web/web_server_process.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 
+#include "client_process.h"
 #include "loopback.h"
-#include "processes.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 namespace {
 
 using tamovox::testing::WebServerProcess;
 
+// The real client against the given web server, with the lifecycle log on.
 class ClientProcess {
 public:
     ClientProcess(const QString& machineId, const QString& webUrl, const QString& caFile)
+        : process_(TAMOVOX_CLIENT_BINARY, TAMOVOX_SKIN_DIR,
+                   {"QT_QPA_PLATFORM=offscreen", "TAMOVOX_LOG=1", "TAMOVOX_UNATTENDED=1",
+                    "TAMOVOX_MACHINE_ID=" + machineId.toStdString(), "TAMOVOX_WEB_URL=" + webUrl.toStdString(),
+                    "TAMOVOX_CA_FILE=" + caFile.toStdString(), "NO_PROXY=*",
+                    "XDG_RUNTIME_DIR=" + runtime_.path().toStdString(),
+                    "PULSE_SERVER=unix:" + runtime_.path().toStdString() + "/no-sound-server",
+                    "TAMOVOX_VOICE_SERVER=" + voiceServer_.text()},  // nothing there
+                   runtime_.filePath("client.log").toStdString())
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("TAMOVOX_LOG", "1");
-        env.insert("TAMOVOX_UNATTENDED", "1");
-        env.insert("TAMOVOX_MACHINE_ID", machineId);
-        env.insert("TAMOVOX_WEB_URL", webUrl);
-        env.insert("TAMOVOX_CA_FILE", caFile);
-        env.insert("NO_PROXY", "*");
-        env.insert("XDG_RUNTIME_DIR", runtime_.path());
-        env.insert("PULSE_SERVER", "unix:" + runtime_.path() + "/no-sound-server");
-        env.insert("TAMOVOX_VOICE_SERVER", QString::fromStdString(voiceServer_.text()));  // nothing there
-        process_.setProcessEnvironment(env);
-        process_.setWorkingDirectory(TAMOVOX_SKIN_DIR);
-        process_.setChildProcessModifier([] { setpgid(0, 0); });
-        process_.start(TAMOVOX_CLIENT_BINARY, QStringList{});
-        if (process_.waitForStarted())
-            group_ = static_cast<pid_t>(process_.processId());
-        tamovox::testing::guardGroup(group_);
     }
-    ~ClientProcess()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-        tamovox::testing::killGroup(group_);
-    }
-    // Waits until the log holds text, the process ends, or 60 s pass.
-    bool waitFor(const QString& text)
-    {
-        for (int i = 0; i < 600 && !log_.contains(text); ++i) {
-            process_.waitForReadyRead(100);
-            log_ += QString::fromUtf8(process_.readAllStandardError());
-            if (process_.state() == QProcess::NotRunning)
-                break;
-        }
-        return log_.contains(text);
-    }
-    int waitForExit()
-    {
-        const bool finished = process_.waitForFinished(60000);
-        log_ += QString::fromUtf8(process_.readAllStandardError());
-        if (!finished)
-            return -1000;
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
+    bool waitFor(const QString& text) { return process_.waitFor(text.toStdString()); }
+    int waitForExit() { return process_.waitForExit(); }
     int stop()
     {
         process_.terminate();
         return waitForExit();
     }
-    bool running() const { return process_.state() == QProcess::Running; }
-    const QString& log() const { return log_; }
+    bool running() { return process_.running(); }
+    QString log() const { return QString::fromStdString(process_.log()); }
 
 private:
     QTemporaryDir runtime_;
     tamovox::testing::LoopbackAddress voiceServer_;
-    QProcess process_;
-    pid_t group_ = -1;
-    QString log_;
+    tamovox::testing::ClientProcess process_;
 };
 
 class ClientLogin : public ::testing::Test {
