@@ -35,9 +35,12 @@ CallNetwork::CallNetwork()
 
 CallNetwork::~CallNetwork()
 {
-    for (Child& c : clients_)
+    for (Child& c : clients_) {
         if (waitpid(c.pid, nullptr, WNOHANG) == 0)  // still running, and not reaped by the test
             stop(c);
+        else
+            testing::killGroup(c.pid);  // ended: only its listing with the watchdog is left
+    }
     stopVoiceServer();
     display_.stop();
     stopPulse();
