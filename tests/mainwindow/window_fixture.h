@@ -3,7 +3,7 @@
 
 #include "audio/vu_meters.h"
 #include "core/shared_state.h"
-#include "core/skin_files.h"
+#include "app/skin_files.h"
 #include "mainwindow/lamps.h"
 #include "mainwindow/main_paint.h"
 #include "mainwindow/main_window.h"

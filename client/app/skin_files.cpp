@@ -1,4 +1,4 @@
-#include "core/skin_files.h"
+#include "app/skin_files.h"
 
 #include "core/message_box.h"
 #include "core/shared_state.h"

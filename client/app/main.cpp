@@ -1,5 +1,5 @@
 // Tamo-Vox, the push-to-talk client of a leisure telephony voice network.
-#include "core/startup.h"
+#include "app/startup.h"
 #include "platform/machine_identity.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "core/termination_signals.h"
+#include "app/termination_signals.h"
 
 #include "core/lifecycle_log.h"
 #include "mainwindow/main_window.h"

@@ -1,4 +1,4 @@
-#include "core/timers.h"
+#include "app/timers.h"
 
 #include "core/lifecycle_log.h"
 #include "core/shared_state.h"

@@ -1,7 +1,8 @@
-#include "core/startup.h"
+#include "app/startup.h"
 
-#include "core/termination_signals.h"
-
+#include "app/skin_files.h"
+#include "app/termination_signals.h"
+#include "app/timers.h"
 #include "audio/audio_threads.h"
 #include "audio/input_devices.h"
 #include "audio/volume.h"
@@ -9,9 +10,7 @@
 #include "core/lifecycle_log.h"
 #include "core/message_box.h"
 #include "core/shared_state.h"
-#include "core/skin_files.h"
 #include "core/text_field.h"
-#include "core/timers.h"
 #include "devices/usb_ptt.h"
 #include "imaging/animation.h"
 #include "mainwindow/lamps.h"
