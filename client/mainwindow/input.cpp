@@ -146,6 +146,10 @@ bool handleLeftButtonDown(int x, int y)
 {
     SharedState& s = shared();
     const LayoutRects& l = s.layout;
+    // The drag strip is the window's caption: the system tests it before any click reaches the
+    // window, so the top band of the channel frame drags too.
+    if (l.dragStrip.contains(x, y))
+        return true;
     if (turnKnob(l.knobVolume, x, y, setRenderVolume) || turnKnob(l.knobMicGain, x, y, setCaptureVolume)) {
         // the knob panel shows the new level on its next tick
     } else if (l.knobParams.width() > 0 && l.knobParams.grown(kKnobGrowth).contains(x, y)) {
@@ -168,8 +172,6 @@ bool handleLeftButtonDown(int x, int y)
         showAboutDialog(mainWindow());
     } else if (l.closeCross.contains(x, y)) {
         postDestroy();
-    } else {
-        return l.dragStrip.contains(x, y);
     }
     return false;
 }

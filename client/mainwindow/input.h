@@ -12,7 +12,8 @@ namespace tamovox {
 void handleKeyDown(const QKeyEvent& event);
 void handleKeyUp(const QKeyEvent& event);
 void handleMouseMove(int x, int y);
-// True when the press lies in the drag strip and nothing else took it: the window then drags.
+// True when the press lies in the drag strip, the caption, which takes it before any other
+// region: the window then drags.
 bool handleLeftButtonDown(int x, int y);
 void handleRightButtonDown(int x, int y);
 

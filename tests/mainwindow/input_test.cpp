@@ -142,8 +142,13 @@ TEST(MainWindowInput, ClicksToggleWindowsAndTurnKnobs)
     EXPECT_EQ(s.windows.canvasWindowOpen.load(), 1);
     handleLeftButtonDown(420, 520);
     EXPECT_EQ(s.windows.canvasWindowOpen.load(), 0);
-    // The drag strip is what is left of the top band.
+    // The drag strip is the caption, tested first: the top band of the channel frame drags.
     EXPECT_TRUE(handleLeftButtonDown(300, 90));
+    EXPECT_TRUE(handleLeftButtonDown(100, 90));
+    EXPECT_EQ(s.windows.groupWindowOpen.load(), 0) << "a press on the caption opened the group list";
+    EXPECT_FALSE(handleLeftButtonDown(100, 150));  // below the strip the frame is a button again
+    EXPECT_EQ(s.windows.groupWindowOpen.load(), 1);
+    handleLeftButtonDown(100, 150);
     EXPECT_FALSE(handleLeftButtonDown(300, 400));
 }
 
