@@ -72,14 +72,10 @@ int CallNetwork::pulseScript(const std::string& command, const std::vector<std::
     std::vector<std::string> argv = {PULSE_SCRIPT, command, dir_ + "/pulse"};
     argv.insert(argv.end(), args.begin(), args.end());
     // The daemon stays in the script's process group when the script ends: that group is ours to end.
-    Child script = testing::spawnProgram(argv, {}, dir_ + "/pulse-script.log");
-    if (script.pid > 0)
-        pulseGroups_.push_back(script.pid);
-    const int code = waitExit(script, 60000);
-    if (script.pid > 0) {
-        stop(script);
-        return -1;
-    }
+    pid_t group = -1;
+    const int code = testing::runProgram(argv, {}, dir_ + "/pulse-script.log", 60000, &group);
+    if (group > 0)
+        pulseGroups_.push_back(group);
     return code;
 }
 
@@ -121,9 +117,7 @@ bool CallNetwork::startVoiceServer()
                                           "--stats-interval", "0"},
                                          testing::withEnv({}, dir_), log);
     // It says so once every port is bound and the operator socket is made.
-    const bool up = waitUntil(
-        [&] { return readFile(log).find("listening on", before) != std::string::npos || !alive(voiceServer_); }, 30000);
-    if (!up || !alive(voiceServer_)) {
+    if (!testing::waitForOutput(voiceServer_, "listening on", 30000, before) || !alive(voiceServer_)) {
         why_ = "the voice server on " + address() + " did not come up:\n" + readFile(log);
         return false;
     }

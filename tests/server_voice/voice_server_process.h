@@ -33,7 +33,7 @@ public:
                                 "--stats-interval", "0", "--talker-id", "4242"},
                                {}, log);
         // It says so once every port is bound and the operator socket is made.
-        waitUntil([&] { return readFile(log).find("listening on") != std::string::npos || !alive(server_); }, 30000);
+        waitForOutput(server_, "listening on", 30000);
         if (!alive(server_))
             why_ = "the voice server on " + address + " did not come up: " + readFile(log);
     }

@@ -14,17 +14,7 @@ ClientProcess::ClientProcess(const std::string& binary, const std::string& skinD
     child_ = spawnProgram({binary}, withEnv(env, skinDir), logPath);
 }
 
-bool ClientProcess::waitFor(const std::string& text)
-{
-    bool found = false;
-    waitUntil(
-        [&] {
-            found = log().find(text) != std::string::npos;
-            return found || !running();
-        },
-        kPatienceMs);
-    return found || log().find(text) != std::string::npos;
-}
+bool ClientProcess::waitFor(const std::string& text) { return waitForOutput(child_, text, kPatienceMs); }
 
 int ClientProcess::waitForExit()
 {

@@ -244,9 +244,11 @@ int stop(Child& child)
 }
 
 int runProgram(const std::vector<std::string>& argv, const SpawnOptions& options, const std::string& logPath,
-               int timeoutMs)
+               int timeoutMs, pid_t* group)
 {
     Child c = spawnProgram(argv, options, logPath);
+    if (group)
+        *group = c.pid;
     if (c.pid <= 0)
         return -1;
     const int code = waitExit(c, timeoutMs);
@@ -302,6 +304,13 @@ bool waitUntil(const std::function<bool()>& ready, int timeoutMs, int stepMs)
 bool waitForText(const std::string& path, const std::string& text, int timeoutMs)
 {
     return waitUntil([&] { return readFile(path).find(text) != std::string::npos; }, timeoutMs, 100);
+}
+
+bool waitForOutput(Child& child, const std::string& text, int timeoutMs, std::size_t from)
+{
+    auto holds = [&] { return readFile(child.log).find(text, from) != std::string::npos; };
+    waitUntil([&] { return holds() || !alive(child); }, timeoutMs);
+    return holds();  // a child may write its line just before it ends
 }
 
 }  // namespace tamovox::testing

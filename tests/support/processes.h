@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,9 +40,11 @@ bool alive(Child& child);
 int waitExit(Child& child, int timeoutMs);
 // SIGTERM to its whole group, SIGKILL after 3 s; reaps it. Returns its exit code as waitExit.
 int stop(Child& child);
-// Runs a short command to its end (at most timeoutMs, then it is killed): its exit code.
+// Runs a short command to its end (at most timeoutMs, then it is killed): its exit code. group, when
+// given, receives its process group, which stays listed with the watchdog while a daemon it started
+// lives on there (end it with killGroup).
 int runProgram(const std::vector<std::string>& argv, const SpawnOptions& options, const std::string& logPath,
-               int timeoutMs = 60000);
+               int timeoutMs = 60000, pid_t* group = nullptr);
 
 // Kills what is left of a process group (a daemon a script left behind) and forgets it.
 void killGroup(pid_t group);
@@ -55,5 +58,7 @@ int deadlineScale();
 bool waitUntil(const std::function<bool()>& ready, int timeoutMs, int stepMs = 50);
 // Polls a file for a text.
 bool waitForText(const std::string& path, const std::string& text, int timeoutMs);
+// Until the child's log holds text at or after byte from, or the child ends: whether it holds it.
+bool waitForOutput(Child& child, const std::string& text, int timeoutMs, std::size_t from = 0);
 
 }  // namespace tamovox::testing
